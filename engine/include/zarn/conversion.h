@@ -1,0 +1,38 @@
+// The engine's entry point: one drop on the drop zone is one conversion.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "zarn/job_settings.h"
+#include "zarn/platform.h"
+
+namespace zarn {
+
+struct DroppedData {
+    std::vector<std::string> paths;  // full paths, as the desktop delivers them
+    bool offersRichText = false;
+};
+
+enum class DropOutcome {
+    Completed,
+    CropRefused,     // crop factor outside 0.90 - 1.00; program goes on
+    SeveralFiles,    // program goes on
+    Directory,       // program goes on
+    RichText,        // program goes on
+    ErrorExit,       // message shown, platform.endProgram() called
+};
+
+struct DropResult {
+    DropOutcome outcome = DropOutcome::ErrorExit;
+    std::string message;      // the text shown (lines joined by CR); empty when none was shown
+    std::string output_path;  // known once the names were derived
+    std::string log_path;
+};
+
+// Runs the whole drop: intake, naming, analysis pass, rewrite pass, finish or error exit.
+// Never throws; every failure ends in the error exit and is reported in the result.
+DropResult Label3_OLEDragDrop(const DroppedData& data, JobSettings& settings,
+                              Platform& platform) noexcept;
+
+}  // namespace zarn

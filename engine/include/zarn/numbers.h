@@ -1,0 +1,49 @@
+// The number rules: reading the leading number of a word, the two rounding rules, checked
+// 16- and 32-bit arithmetic, and numbers written as text without the user's locale.
+// Every overflow throws ConversionError.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace zarn {
+
+// The number at the start of `word`: optional sign, digits, optional '.' with digits,
+// optional exponent. A word that does not begin with a number gives 0. A value too large
+// for a double is an overflow.
+double leadingNumber(std::string_view word);
+// leadingNumber(afhak(text)): the value of the first word of a text.
+double wordValue(std::string_view text);
+
+// A value kept in single precision; beyond its range is an overflow.
+float toSingle(double x);
+
+// Nearest integer, ties to the even neighbour.
+std::int16_t roundEven16(double x);
+std::int32_t roundEven32(double x);
+// floor(x + 0.5), the rule for computed values.
+std::int32_t floorHalfUp32(double x);
+std::int16_t floorHalfUp16(double x);
+// floor(x), for the bounding-box numbers.
+std::int16_t floor16(double x);
+std::int32_t floor32(double x);
+
+std::int16_t add16(std::int32_t a, std::int32_t b);
+std::int16_t sub16(std::int32_t a, std::int32_t b);
+std::int16_t mul16(std::int32_t a, std::int32_t b);
+std::int32_t add32(std::int64_t a, std::int64_t b);
+std::int32_t sub32(std::int64_t a, std::int64_t b);
+std::int32_t mul32(std::int64_t a, std::int64_t b);
+
+// Plain decimal integer: "-3", "1208".
+std::string intText(std::int64_t v);
+// Shortest decimal form of a double in fixed notation ("209.9", "0.5", "12").
+std::string realText(double v);
+// A single-precision value in its shortest form, at most 7 significant digits.
+std::string singleText(float v);
+// Log number items: blank (or the minus sign) before, one blank after.
+std::string logInt(std::int64_t v);
+std::string logReal(double v);
+
+}  // namespace zarn

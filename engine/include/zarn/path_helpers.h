@@ -1,0 +1,23 @@
+// String operations on paths and words; '/' is the directory separator.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+namespace zarn {
+
+// The first space-delimited word of `ingang` (leading spaces skipped; only code 32 counts).
+std::string_view afhak(std::string_view ingang);
+// True when `strFile` names an existing ordinary, non-hidden file.
+bool FileExists(const std::string& strFile);
+std::string PathOnly(std::string_view filepath);
+std::string FileOnly(std::string_view filepath);
+std::string ExtOnly(std::string_view filepath, bool dot);
+// Throws std::invalid_argument when the file-name part has no '.'.
+std::string NameOnly(std::string_view filename);
+std::string ChangeExt(std::string_view filepath, std::string& newext);
+bool DirExists(const std::string& strPath);
+std::string FixPath(std::string_view strPath);
+
+}  // namespace zarn

@@ -1,0 +1,26 @@
+// What a conversion needs of the desktop. The window implements it with Qt, the batch
+// converter for a terminal, the tests with a recording fake.
+#pragma once
+
+#include <string>
+
+namespace zarn {
+
+enum class MessageIcon { Stop, Information };
+
+class Platform {
+public:
+    virtual ~Platform() = default;
+
+    virtual bool isDirectory(const std::string& path) = 0;
+    // Modal, OK only, in front of every window. Lines of `text` are separated by a bare CR.
+    virtual void showMessage(const std::string& title, MessageIcon icon,
+                             const std::string& text) = 0;
+    // Opens the log in a text viewer without waiting for it; false when none could be started.
+    virtual bool openTextViewer(const std::string& path) = 0;
+    virtual void beep() = 0;
+    // Called once after the error exit has shown its message.
+    virtual void endProgram() = 0;
+};
+
+}  // namespace zarn

@@ -1,0 +1,51 @@
+// The working state of one conversion: created empty at each drop, gone when it ends.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "text_io.h"
+#include "zarn/job_settings.h"
+
+namespace zarn {
+
+// What the analysis pass measures; the report and the rewrite pass read it.
+struct JobGeometry {
+    std::int16_t bbox_llx = 0, bbox_lly = 0, bbox_urx = 0, bbox_ury = 0;
+    std::int16_t version7 = 0;
+    float zarn_scale = 0.0f;
+    std::int16_t translate_found = 0;
+    std::int32_t origin_x_units = 0, origin_y_units = 0;
+    std::int32_t offset_x_units = 0, offset_y_units = 0;
+    std::int32_t max_x_units = 0, max_y_units = 0;
+    std::int32_t min_x_units = 5000, min_y_units = 5000;
+    std::int32_t job_width_ps = 0, job_height_ps = 0;
+};
+
+struct ConversionState {
+    explicit ConversionState(JobSettings& s) : settings(s), english(s.english()) {}
+
+    JobSettings& settings;
+    const bool english;
+
+    std::string input_path, input_ext, adapted_ext, output_path, log_path;
+    std::string current_line;
+    std::int16_t name_fault = 0;
+    std::int16_t content_fault = 0;  // 1 = header line missing, 2 = converted before
+    std::string version_word;
+
+    InputStream input;
+    OutputFile output;
+    OutputFile log;
+    JobGeometry geo;
+};
+
+// Line tests: exact and case-sensitive.
+inline bool beginsWith(std::string_view line, std::string_view text) {
+    return line.size() >= text.size() && line.compare(0, text.size(), text) == 0;
+}
+inline bool contains(std::string_view line, std::string_view text) {
+    return line.find(text) != std::string_view::npos;
+}
+
+}  // namespace zarn

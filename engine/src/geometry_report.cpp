@@ -1,0 +1,171 @@
+// The report in the conversion log: the bounding box as the file states it, the origin and
+// scale, the measured extremes and size, the verdict and margins, and the forced page.
+#include <cmath>
+
+#include "analysis_pass.h"
+#include "texts.h"
+#include "zarn/numbers.h"
+
+namespace zarn {
+
+namespace {
+
+using namespace texts;
+
+// PS units to mm, one decimal; v x 10 is a 16-bit product.
+double mmB(std::int32_t v) { return std::floor(mul16(v, 10) * 25.4 / 72 + 0.5) / 10; }
+// Zarn units to mm, one decimal; v x 10 is a 32-bit product.
+double mmZ(std::int32_t v) { return std::floor(mul32(v, 10) * 0.01984375 + 0.5) / 10; }
+double psZ(std::int32_t v) { return std::floor(v * 0.05625 + 0.5); }
+double psZ1(std::int32_t v) { return std::floor(v * 0.05625 * 10 + 0.5) / 10; }
+double mmZ1(std::int32_t v) { return std::floor(v * 0.5625 * 25.4 / 72 + 0.5) / 10; }
+double mmP(std::int32_t v) { return std::floor(v * 25.4 / 72 * 10 + 0.5) / 10; }
+// A difference in PS units to mm; d x 10 is a 32-bit product.
+double mmD(std::int32_t d) { return std::floor(mul32(d, 10) / 72.0 * 25.4 + 0.5) / 10; }
+
+std::string statedLine(const char* label, std::int16_t v) {
+    return label + logInt(v) + " PS units = " + logReal(mmB(v)) + " mm";
+}
+
+std::string statedLineWithJob(const char* label, std::int16_t v, std::int16_t low,
+                              const char* jobOnly) {
+    return label + logInt(v) + " PS units = " + logReal(mmB(v)) + jobOnly +
+           logReal(mmB(sub16(v, low))) + " mm";
+}
+
+std::string extremeLine(const char* label, std::int32_t v) {
+    return label + logInt(v) + " ZARN units = " + logReal(psZ1(v)) + " PS units = " +
+           logReal(mmZ1(v)) + " mm";
+}
+
+enum class Fit { Larger, OneOver, Fits, Smaller };
+
+Fit compare(std::int32_t w, std::int16_t u) {
+    const std::int16_t above = add16(u, 1);
+    const std::int16_t below = sub16(u, 5);
+    if (w > above) return Fit::Larger;
+    if (w == above) return Fit::OneOver;
+    if (w >= below) return Fit::Fits;
+    return Fit::Smaller;
+}
+
+}  // namespace
+
+void reportBoundingBox(ConversionState& c) {
+    const bool en = c.english;
+    const JobGeometry& g = c.geo;
+    OutputFile& log = c.log;
+    log.line(" ");
+    log.line(L1.in(en));
+    log.line(" ");
+    log.line(statedLine(L2.in(en), g.bbox_llx));
+    log.line(statedLine(L3.in(en), g.bbox_lly));
+    log.line(statedLineWithJob(L4.in(en), g.bbox_urx, g.bbox_llx, L6.in(en)));
+    log.line(statedLineWithJob(L5.in(en), g.bbox_ury, g.bbox_lly, L6.in(en)));
+    log.line("  ");
+}
+
+void reportOriginAndScale(ConversionState& c) {
+    const bool en = c.english;
+    const JobGeometry& g = c.geo;
+    OutputFile& log = c.log;
+    log.line(L7.in(en));
+    log.line(" ");
+    if (!g.translate_found) {
+        log.line(L16.in(en));
+        log.line(" ");
+        return;
+    }
+    log.line(std::string(L8.in(en)) + "X =" + logInt(g.origin_x_units) + L9.in(en) +
+             logInt(g.origin_y_units) + "Zarn units, " + "X =" + logReal(mmZ(g.origin_x_units)) +
+             L10.in(en) + logReal(mmZ(g.origin_y_units)) + "mm,");
+    if (g.version7) {
+        log.line(" ");
+        log.line(std::string(L11.in(en)) + "X =" + logInt(g.offset_x_units) + L9.in(en) +
+                 logInt(g.offset_y_units) + "Zarn units, ");
+        log.line("X =" + logReal(mmZ(g.offset_x_units)) + L10.in(en) +
+                 logReal(mmZ(g.offset_y_units)) + "mm");
+    }
+    log.line(std::string(L12.in(en)) + L13.in(en) + logReal(psZ(g.offset_x_units)) + L14.in(en) +
+             logReal(psZ(g.offset_y_units)) + "PS units ");
+    log.line(" ");
+    log.line(std::string(L15.in(en)) + (g.zarn_scale < 0 ? "" : " ") + singleText(g.zarn_scale) +
+             " ");
+    log.line(" ");
+}
+
+void reportExtremesAndSize(ConversionState& c) {
+    const bool en = c.english;
+    const JobGeometry& g = c.geo;
+    OutputFile& log = c.log;
+    log.line(" ");
+    log.line(std::string(78, '-'));
+    log.line(" ");
+    log.line(extremeLine(L17.in(en), g.max_x_units));
+    log.line(extremeLine(L18.in(en), g.max_y_units));
+    log.line(" ");
+    log.line(extremeLine(L19.in(en), g.min_x_units));
+    log.line(extremeLine(L20.in(en), g.min_y_units));
+    log.line(" ");
+    log.line(std::string(L21.in(en)) + "X = " + logReal(mmP(g.job_width_ps)) + L22.in(en) +
+             "Y = " + logReal(mmP(g.job_height_ps)) + "mm");
+    log.line(" ");
+}
+
+void reportVerdictAndMargins(ConversionState& c) {
+    const bool en = c.english;
+    const JobGeometry& g = c.geo;
+    const JobSettings& s = c.settings;
+    OutputFile& log = c.log;
+
+    std::string pending;
+    switch (compare(g.job_width_ps, g.bbox_urx)) {
+        case Fit::Larger:
+            pending = L23.in(en) + logReal(mmD(sub32(g.job_width_ps, g.bbox_urx))) + "mm)   ";
+            break;
+        case Fit::OneOver: break;
+        case Fit::Fits: log.line(L24.in(en)); break;
+        case Fit::Smaller:
+            pending = L25.in(en) + logReal(mmD(sub32(g.bbox_urx, g.job_width_ps))) + "mm)   ";
+            break;
+    }
+    switch (compare(g.job_height_ps, g.bbox_ury)) {
+        case Fit::Larger:
+            pending += L26.in(en) + logReal(mmD(sub32(g.job_height_ps, g.bbox_ury))) + "mm)  ";
+            break;
+        case Fit::OneOver: break;
+        case Fit::Fits: pending += L27.in(en); break;
+        case Fit::Smaller:
+            pending += L28.in(en) + logReal(mmD(sub32(g.bbox_ury, g.job_height_ps))) + "mm)  ";
+            break;
+    }
+    log.line(pending + " ");
+
+    if (s.marge_opvul.empty()) return;
+    const double h = g.job_height_ps, w = g.job_width_ps;
+    const double mmE = std::floor((h * 25.4 / 72 + s.marge) * 10 + 0.5) / 10;
+    const double mmW = std::floor((w * 25.4 / 72 + s.breedte) * 10 + 0.5) / 10;
+    const double psW = std::floor(mul16(s.breedte, 72) / 25.4 + w + 0.5);
+    const double psE = std::floor(mul16(s.marge, 72) / 25.4 + h + 0.5);
+    log.line(" Plus" + logInt(s.marge) + L29.in(en) + L30.in(en) + logReal(mmE) + ", plus" +
+             logInt(s.breedte) + L31.in(en) + L32.in(en) + logReal(mmW) + " ");
+    log.line(std::string(L33.in(en)) + "X =" + logReal(psW) + L34.in(en) + logReal(psE) +
+             "PS units ");
+    log.line(" ");
+}
+
+void reportForcedPage(ConversionState& c) {
+    const bool en = c.english;
+    const JobSettings& s = c.settings;
+    if (s.pageregel != 1) return;
+    const std::string cropNote =
+        s.Crop_Factor == 1.0f ? "" : L39.in(en) + singleText(s.Crop_Factor) + " ";
+    if (s.Force_A4 == 1)
+        c.log.write(L35.in(en) + cropNote + L36.in(en) + logInt(s.A4_kortPS) + L37.in(en) +
+                    logInt(s.A4_langPS) + "PS units " + s.CRLF);
+    if (s.Force_A3 == 1)
+        c.log.write(L38.in(en) + cropNote + L36.in(en) + logInt(s.A4_langPS) + L37.in(en) +
+                    logInt(s.A3_langPS) + "PS units " + s.CRLF);
+}
+
+}  // namespace zarn

@@ -1,0 +1,79 @@
+// The first lines of the output: the repaired header comments, the bounding box of the
+// measured job plus its margins and, in print mode, the page size for the typesetter.
+#include "rewrite_pass.h"
+#include "zarn/conversion_error.h"
+#include "zarn/numbers.h"
+
+namespace zarn {
+
+namespace {
+
+constexpr double kPsPerZarn = 0.05625;
+
+void requireLine(ConversionState& c, std::string_view beginning) {
+    c.input.readLine(c.current_line);
+    if (!beginsWith(c.current_line, beginning)) {
+        c.content_fault = 1;
+        throw ConversionError("a PostScript header line is missing");
+    }
+}
+
+// A number as the page lines write it: a blank where a minus sign would go.
+std::string signedItem(std::int32_t v) { return v < 0 ? intText(v) : " " + intText(v); }
+
+std::int32_t marginPs(std::int16_t mm, std::int32_t whenZero) {
+    return mm != 0 ? roundEven32(mul16(mm, 72) / 25.4) : whenZero;
+}
+
+struct PageBox {
+    bool present = false;
+    std::string sides;  // " 595 841"
+};
+
+PageBox pageBox(const JobSettings& s, std::int32_t width, std::int32_t height) {
+    if (s.Force_A4 == 0 && s.Force_A3 == 0) return {true, " " + intText(width) + " " + intText(height)};
+    if (s.Force_A4 == 1) return {true, signedItem(s.A4_kortPS) + signedItem(s.A4_langPS)};
+    if (s.Force_A3 == 1) return {true, signedItem(s.A4_langPS) + signedItem(s.A3_langPS)};
+    return {};
+}
+
+}  // namespace
+
+void writeOutputHeader(ConversionState& c) {
+    const JobSettings& s = c.settings;
+    const JobGeometry& g = c.geo;
+    const bool print = s.pageregel == 1;
+    OutputFile& out = c.output;
+
+    requireLine(c, "%!PS");
+    out.line(print ? c.current_line : c.current_line + " EPSF-2.0");
+    requireLine(c, "%%Cr");
+    out.line(c.current_line + " Edit layer" + c.input_ext + "  by MERU5 - TORVEN");
+    requireLine(c, "%%Ti");
+    out.line(c.current_line);
+    requireLine(c, "%%Cr");
+    out.line(c.current_line);
+
+    const std::int32_t endMargin = marginPs(s.marge, print ? 3 : 0);
+    const std::int32_t widthMargin = marginPs(s.breedte, print ? 3 : 1);
+    const std::int32_t pageWidth = add32(g.job_width_ps, widthMargin);
+    const std::int32_t pageHeight = add32(g.job_height_ps, endMargin);
+    const std::int32_t jobLeft = floorHalfUp32(add32(g.min_x_units, g.offset_x_units) * kPsPerZarn);
+    const std::int32_t jobBottom = floorHalfUp32(add32(g.offset_y_units, g.min_y_units) * kPsPerZarn);
+
+    requireLine(c, "%%Bo");
+    out.line("%%BoundingBox: " + intText(jobLeft) + " " + intText(jobBottom) + " " +
+             intText(pageWidth) + " " + intText(pageHeight));
+    const PageBox page = pageBox(s, pageWidth, pageHeight);
+    if (print && page.present) out.line("%%PageBoundingBox: 0 0" + page.sides);
+    requireLine(c, "%%En");
+    out.line(c.current_line);
+    if (print && page.present) {
+        const bool forced = s.Force_A4 != 0 || s.Force_A3 != 0;
+        const std::string orientation = forced ? signedItem(s.kantel) + " " : " 1 ";
+        out.line("{statusdict begin" + page.sides + " 0" + orientation + "setpageparams " +
+                 "end} stopped pop");
+    }
+}
+
+}  // namespace zarn

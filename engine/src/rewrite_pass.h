@@ -1,0 +1,37 @@
+// The rewrite pass: output header, page transform with the body rules, and the tail.
+#pragma once
+
+#include <array>
+
+#include "conversion_state.h"
+
+namespace zarn {
+
+void writeOutputHeader(ConversionState& c);
+void runPageTransform(ConversionState& c);
+
+// The whole pass: reopens the input and the output, then header and page transform.
+void runRewritePass(ConversionState& c);
+
+// The body rules for one conversion.
+struct BodyRules {
+    bool eps = false;
+    std::array<bool, 10> colour{};  // by the gray digit: colour[3] translates "0.3 g"
+};
+BodyRules bodyRulesFor(const JobSettings& s);
+
+// The body rules applied to one line, exactly as they read: the line-width rule, the colour
+// rules in the order of the colour table, then the page-end rule. The streaming rewriter
+// must give the same bytes; tests hold the two side by side.
+void applyBodyRules(std::string& line, const BodyRules& rules);
+
+// How the body ended, for the tail rule.
+enum class BodyEnd { NoLines, EndOfJob, EofMark, Other };
+
+// Copies the rest of the input to the output through the body rules, finding the few places
+// where a rule can apply and copying the stretches between them in one piece.
+BodyEnd rewriteBody(InputStream& in, OutputFile& out, const BodyRules& rules);
+// The same, a line at a time through applyBodyRules (the reference for the tests).
+BodyEnd rewriteBodyByLines(InputStream& in, OutputFile& out, const BodyRules& rules);
+
+}  // namespace zarn

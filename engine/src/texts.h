@@ -1,0 +1,105 @@
+// Every text the engine shows or writes, Dutch and English side by side.
+#pragma once
+
+namespace zarn::texts {
+
+struct Bilingual {
+    const char* nl;
+    const char* uk;
+    const char* in(bool english) const { return english ? uk : nl; }
+};
+
+// Message titles.
+inline constexpr Bilingual kErrorTitle{"Fout !", "Error !"};
+inline constexpr const char* kDoneTitle = "Okido !";
+
+// Messages; a CR separates the lines of one message.
+inline constexpr Bilingual kCropFactor{"Knip factor ongeldig!", "Crop factor out of range!"};
+inline constexpr Bilingual kSeveralFiles{"Sorry, 1 tegelijk!", "Sorry, 1 at a time!"};
+inline constexpr Bilingual kDirectory{"Sorry alleen files, geen directories",
+                                      "Sorry only files, NO directories"};
+inline constexpr Bilingual kRichText{"Sorry alleen Zarn1 *.ps files", "Sorry only Zarn1 *.ps files"};
+inline constexpr Bilingual kBadName{
+    "Is de invoernaam wel OK?  \rIk verwacht een standaard Zarn1 PS = *.Pxx bestand ",
+    "Is the inputname OK?  \rI expect a standard Zarn1 PS file = *.Pxx format "};
+inline constexpr Bilingual kNotPostScript{
+    "Is de invoer naam wel OK?  \rIs het wel postscript, ik mis iets (%%)  ",
+    "Is the input name OK?  \rIs it really postscript, I miss something (%%)  "};
+inline constexpr Bilingual kSecondTime{
+    "Is de invoernaam OK?  \rDit is de tweede keer, niet doen...  ",
+    "Is the inputfilename OK?  \rThis is the second time, don't do that...  "};
+inline constexpr Bilingual kRuntimeFailure{"Hardstikke fout!  \rEr trad een fout op, type  \r",
+                                           "Totally wrong!  \rSomething went wrong, type  \r"};
+inline constexpr Bilingual kCompleted{"Routine tot eind volbracht ! ", "Conversion completed ! "};
+
+// The log frame.
+inline constexpr Bilingual kBanner{
+    " ZARN1 postscript 'setpageparams' aanpasser voor o.a. Linotype en Monotype fotozetters.   ",
+    " ZARN1 postscript 'setpageparams' enhancer for Phototypesetters a.o.  Linotype / Monotype.   "};
+inline constexpr Bilingual kAuthorship{" Gemaakt door het ZARN1 PS repair team",
+                                       " Made by the ZARN1 PS repair team"};
+inline constexpr const char* kInputFile = " input file  =  ";
+inline constexpr const char* kOutputFile = " output file =  ";
+inline constexpr Bilingual kEpsMode{" Programma loopt in EPS mode, vandaar .EPS extensie",
+                                    " Program runs in EPS mode, thats why .EPS extension"};
+inline constexpr Bilingual kPrintMode{" Programma loopt in PRINT mode, vandaar .PS extensie",
+                                      " Program runs in PRINT mode, thats why .PS extension"};
+inline constexpr Bilingual kRotated{" output is Gekanteld  = speciaal", " output is ROTATED  = special"};
+inline constexpr Bilingual kNotRotated{" output is NIET gekanteld  = normaal ",
+                                       " output is NOT ROTATED  = normal "};
+
+// The version line.
+inline constexpr Bilingual kVersionLead{" Zarn postscript versie ", " Zarn postscript version "};
+inline constexpr const char* kVersionNumber = "7.xx ";
+inline constexpr Bilingual kVersionNot{"NIET ", "NOT "};
+inline constexpr Bilingual kVersionFound{"geconstateerd!", "found!"};
+
+// The geometry report.
+inline constexpr Bilingual L1{
+    "----------- Volgens Adobe %%BoundingBox parameters: -----(buggy !!!)----------",
+    "----------- According to the Adobe %%BoundingBox parameters: -----(buggy !!!)----------"};
+inline constexpr Bilingual L2{" Oorsprong X-maat opgave in de job = ", " Origin X-value out of the job = "};
+inline constexpr Bilingual L3{" Oorsprong Y-maat opgave in de job = ", " Origin Y-value out of the job = "};
+inline constexpr Bilingual L4{" Maximale  X-maat opgave in de job = ", " Maximum  X-value out of the job = "};
+inline constexpr Bilingual L5{" Maximale  Y-maat opgave in de job = ", " Maximum  Y-value out of the job = "};
+inline constexpr Bilingual L6{" mm,  alleen Job =", " mm,  Job only ="};
+inline constexpr Bilingual L7{
+    "------------ Werkelijke gegevens uit de printjob gedestilleerd: --------------",
+    "------------ Real world values distilled out of the job: --------------"};
+inline constexpr Bilingual L8{" Zarn nulpunt offset: ", " Zarn zeropoint offset: "};
+inline constexpr Bilingual L9{"en Y =", "and Y ="};
+inline constexpr Bilingual L10{"mm en Y =", "mm and Y ="};
+inline constexpr Bilingual L11{" Zarn7 korr.  offset, ", " Zarn7 corr.  offset, "};
+inline constexpr Bilingual L12{" en in Postscript : ", " and in Postscript : "};
+inline constexpr Bilingual L13{"X=", "X ="};
+inline constexpr Bilingual L14{"en Y=", "and Y ="};
+inline constexpr Bilingual L15{" Schaalfactor = ", " Scalefactor = "};
+inline constexpr Bilingual L16{
+    " Geen ZARN-postscript translate parameter gevonden! Klopt alles wel?",
+    " NO ZARN-postscript translate parameter found! Is all OK?"};
+inline constexpr Bilingual L17{" Maximale  X-maat in de job = ", " Maximum  X-value in the job = "};
+inline constexpr Bilingual L18{" Maximale  Y-maat in de job = ", " Maximum  Y-value in the job = "};
+inline constexpr Bilingual L19{" Oorsprong X-maat in de job = ", " Origin X-value in the job = "};
+inline constexpr Bilingual L20{" Oorsprong Y-maat in de job = ", " Origin Y-value in the job = "};
+inline constexpr Bilingual L21{" Maximale belichtingsmaat van de job zelf is dus: ",
+                               " Maximum phototypevalue of the job itself makes : "};
+inline constexpr Bilingual L22{" en ", " and "};
+inline constexpr Bilingual L23{" X-maat is groter!  (", " X-value is larger!  ("};
+inline constexpr Bilingual L24{" X-maat moet kunnen!   ", " X-value looks OK!   "};
+inline constexpr Bilingual L25{" X-maat is kleiner!  (", " X-value is smaller!  ("};
+inline constexpr Bilingual L26{" Y-maat is groter  (", " Y-value is larger  ("};
+inline constexpr Bilingual L27{" Y-maat moet kunnen!", " Y-value looks OK!"};
+inline constexpr Bilingual L28{" Y-maat is kleiner!  (", " Y-value is smaller!  ("};
+inline constexpr Bilingual L29{"mm extra EINDmarge  ", "mm extra ENDmargin "};
+inline constexpr Bilingual L30{"Y =", "Y="};
+inline constexpr Bilingual L31{"mm extra breedte  ", "mm extra width  "};
+inline constexpr Bilingual L32{"X =", "X="};
+inline constexpr Bilingual L33{" Dat is in Postscript : ", " That makes in Postscript : "};
+inline constexpr Bilingual L34{"en Y =", "and Y ="};
+inline constexpr Bilingual L35{" Maar met afgedwongen A4 ", " But with Forced A4 "};
+inline constexpr Bilingual L36{"in dit geval dus uiteindelijk X =", "in this case so eventually X ="};
+inline constexpr Bilingual L37{"en Y =", "and Y = "};
+inline constexpr Bilingual L38{" Maar met afgedwongen A3! ", " But with Forced A3! "};
+inline constexpr Bilingual L39{"en knipfactor ", "and cropfactor "};
+
+}  // namespace zarn::texts

@@ -1,0 +1,38 @@
+// Reading ZARN1_PS.INI.
+#pragma once
+
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "zarn/job_settings.h"
+#include "zarn/option_controls.h"
+
+namespace zarn {
+
+inline constexpr const char* kSettingsFileName = "ZARN1_PS.INI";
+
+struct SettingsMessage {
+    std::string title;
+    std::string text;  // lines joined by a bare CR
+};
+
+// Called for the bad-line message at the moment the line is read.
+using SettingsReport = std::function<void(const SettingsMessage&)>;
+
+// Applies one line of the settings file (without its line end) through the handlers of
+// `controls`.
+void applySettingsLine(const std::string& line, OptionControls& controls, JobSettings& settings,
+                       const SettingsReport& report);
+
+// Reads the settings file at `path` line by line. Returns false when no such file exists;
+// a file that exists but cannot be read counts as found and applies what could be read.
+bool readSettingsFile(const std::string& path, OptionControls& controls, JobSettings& settings,
+                      const SettingsReport& report);
+
+// Reads `path` as the window does when it loads, applying every line through the option
+// handlers of a window-less control model. Returns false when no such file exists.
+bool applySettingsFileHeadless(const std::string& path, JobSettings& settings,
+                               std::vector<SettingsMessage>& messages);
+
+}  // namespace zarn
