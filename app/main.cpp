@@ -1,0 +1,13 @@
+// Starts the window; files arrive by drop, so there are no arguments to read.
+#include <QApplication>
+
+#include "zarn/ui/main_window.h"
+
+int main(int argc, char* argv[]) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zarn1-ps-repair"));
+    QGuiApplication::setDesktopFileName(QStringLiteral("zarn1-ps-repair"));
+    zarn::ui::MainWindow window;
+    window.show();
+    return QApplication::exec();
+}

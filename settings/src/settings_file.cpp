@@ -1,0 +1,176 @@
+#include "zarn/settings_file.h"
+
+#include <charconv>
+#include <cstdint>
+#include <fstream>
+#include <optional>
+
+#include "zarn/numbers.h"
+#include "zarn/path_helpers.h"
+
+namespace zarn {
+
+namespace {
+
+std::string decimal(int v) {
+    char buf[16];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
+    (void)ec;
+    return std::string(buf, end);
+}
+
+std::string upperAscii(std::string_view s) {
+    std::string out(s);
+    for (char& ch : out)
+        if (ch >= 'a' && ch <= 'z') ch = static_cast<char>(ch - 'a' + 'A');
+    return out;
+}
+
+SettingsMessage badLineMessage(const JobSettings& s, const std::string& line) {
+    if (s.english()) return {"Error !", "Is the INI file OK?  \rI think there's an error !! \r" + line};
+    return {"Fout !", "Is de INI file wel OK?  \rEr zit een foutje in !! \r" + line};
+}
+
+Ctl colourBoxOf(const std::string& key) {
+    if (key == "GREEN1") return Ctl::chkGreen;
+    if (key == "RED1") return Ctl::chkRed;
+    if (key == "GREEN2") return Ctl::chkGroen;
+    if (key == "RED2") return Ctl::chkRood;
+    if (key == "BLUE") return Ctl::chkBlue;
+    if (key == "MAGENTA") return Ctl::chkMagenta;
+    if (key == "YELLOW") return Ctl::chkYellow;
+    if (key == "CYAN") return Ctl::chkCyan;
+    return Ctl::Text_crop;  // not a colour key
+}
+
+void pageMode(int v, OptionControls& c, JobSettings& s) {
+    const bool print = v == 1;
+    c.setSelected(print ? Ctl::optEps : Ctl::optPrint, false);
+    c.setSelected(print ? Ctl::optPrint : Ctl::optEps, true);
+    s.eps_print = !print;
+    c.setEnabled(Ctl::chkForceA4, print);
+    c.setEnabled(Ctl::chkForceA3, print);
+    c.setEnabled(Ctl::chkRotate, print);
+    s.pageregel = print ? 1 : 0;
+    c.setEnabled(Ctl::chkCrop, false);
+    c.setTicked(Ctl::chkCrop, false);
+    c.setEnabled(Ctl::Text_crop, false);
+}
+
+void forceSize(int v, OptionControls& c, JobSettings& s) {
+    c.setTicked(Ctl::chkForceA4, v == 1);
+    c.setTicked(Ctl::chkForceA3, v == 2);
+    if (v == 2) {
+        s.Force_A3 = 1;
+        s.Force_A4 = 0;
+    } else {
+        s.Force_A4 = v == 1 ? 1 : 0;
+        s.Force_A3 = 0;
+    }
+    const bool forced = v != 0;
+    c.setEnabled(Ctl::chkRotate, forced);
+    c.setEnabled(Ctl::chkCrop, forced);
+    c.setTicked(Ctl::chkCrop, false);
+    c.setEnabled(Ctl::Text_crop, forced);
+}
+
+}  // namespace
+
+void applySettingsLine(const std::string& line, OptionControls& c, JobSettings& s,
+                       const SettingsReport& report) {
+    if (line.size() <= 2 || line.compare(0, 2, "%%") == 0) return;
+    const std::size_t sep = line.find(" = ");
+    if (sep == std::string::npos) return;
+
+    const std::string key = upperAscii(afhak(std::string_view(line).substr(0, sep + 1)));
+    // A value that does not fit 16 bits (or not even a double) matches no range.
+    std::optional<int> value;
+    try {
+        value = roundEven16(wordValue(std::string_view(line).substr(sep + 2)));
+    } catch (const std::exception&) {
+    }
+    auto within = [&](int lo, int hi) { return value && *value >= lo && *value <= hi; };
+    const bool forced = s.Force_A4 == 1 || s.Force_A3 == 1;
+
+    if (key == "COUNTRY") {
+        if (value == 31) s.LANG = "NL";
+        if (value == 44) s.LANG = "UK";
+    } else if (key == "MARGINLENGTH") {
+        if (!within(0, 99)) return;
+        c.setText(Ctl::Text_eind, decimal(*value));
+        s.marge = static_cast<std::int16_t>(*value);
+    } else if (key == "MARGINWIDTH") {
+        if (!within(0, 99)) return;
+        c.setText(Ctl::Text_breed, decimal(*value));
+        s.breedte = static_cast<std::int16_t>(*value);
+    } else if (key == "PAGEMODE") {
+        if (within(0, 1)) pageMode(*value, c, s);
+    } else if (key == "FORCEA4") {
+        if (within(0, 2) && s.pageregel == 1) forceSize(*value, c, s);
+    } else if (key == "POPUPTXT") {
+        if (within(0, 1)) c.setTicked(Ctl::chkLogafdruk, *value == 1);
+    } else if (colourBoxOf(key) != Ctl::Text_crop) {
+        if (within(0, 1)) c.setTicked(colourBoxOf(key), *value == 1);
+    } else if (key == "ROTATE") {
+        if (!within(0, 1)) return;
+        if (*value == 1 && forced && s.pageregel == 1) {
+            s.kantel = 0;
+            c.setTicked(Ctl::chkRotate, true);
+        } else {
+            s.kantel = 1;
+            c.setTicked(Ctl::chkRotate, false);
+        }
+    } else if (key == "CROP") {
+        if (!within(0, 1)) return;
+        c.setEnabled(Ctl::chkCrop, *value == 1 && forced && s.pageregel == 1);
+        c.setTicked(Ctl::chkCrop, false);
+    } else if (key == "OK") {
+        if (within(0, 1)) s.okido = static_cast<std::int16_t>(*value);
+    } else if (report) {
+        report(badLineMessage(s, line));
+    }
+}
+
+bool readSettingsFile(const std::string& path, OptionControls& c, JobSettings& s,
+                      const SettingsReport& report) {
+    if (!FileExists(path)) return false;
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return true;  // there, but unreadable: nothing to apply
+
+    // A line ends at CR (with an optional LF after it) or at a lone LF, so that files
+    // written by the desktop's own editors read line by line too.
+    std::string line;
+    bool pending = false;
+    std::streambuf* buf = in.rdbuf();
+    try {
+        for (;;) {
+            const auto ch = buf->sbumpc();
+            if (ch == std::char_traits<char>::eof()) break;
+            if (ch == '\r' || ch == '\n') {
+                if (ch == '\r' && buf->sgetc() == '\n') buf->sbumpc();
+                applySettingsLine(line, c, s, report);
+                line.clear();
+                pending = false;
+            } else {
+                line.push_back(static_cast<char>(ch));
+                pending = true;
+            }
+        }
+    } catch (const std::exception&) {
+        return true;  // a read failure ends the reading; what was applied stays
+    }
+    if (pending) applySettingsLine(line, c, s, report);
+    return true;
+}
+
+bool applySettingsFileHeadless(const std::string& path, JobSettings& settings,
+                               std::vector<SettingsMessage>& messages) {
+    HeadlessWindow window(settings);
+    applyStartValues(window.controls(), settings);
+    const bool found = readSettingsFile(path, window.controls(), settings,
+                                        [&](const SettingsMessage& m) { messages.push_back(m); });
+    captureWindowValues(window.controls(), settings);
+    return found;
+}
+
+}  // namespace zarn
