@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs what building and testing need on Debian 12, and nothing that is already there.
+set -euo pipefail
+
+packages=(build-essential cmake g++ googletest libgtest-dev qt6-base-dev ghostscript xvfb time)
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+    echo "Installing: ${missing[*]}"
+    sudo_cmd=()
+    [ "$(id -u)" -ne 0 ] && sudo_cmd=(sudo)
+    "${sudo_cmd[@]}" apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq "${missing[@]}"
+fi

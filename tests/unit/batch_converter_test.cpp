@@ -1,0 +1,79 @@
+#include "batch_converter.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "test_support.h"
+
+namespace zarn {
+namespace {
+
+struct Outcome {
+    int status;
+    std::string out, err;
+};
+
+Outcome run(std::vector<std::string> args) {
+    std::ostringstream out, err;
+    const int status = runBatchConverter(args, out, err);
+    return {status, out.str(), err.str()};
+}
+
+TEST(BatchConverter, UsageErrors) {
+    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+             {},
+             {"--eps", "--force=a4", "x.P01"},
+             {"--eps", "--rotate", "x.P01"},
+             {"--force=a5", "x.P01"},
+             {"--gray=0.9", "x.P01"},
+             {"--gray=0.1,,0.2", "x.P01"},
+             {"--lang=de", "x.P01"},
+             {"--bogus", "x.P01"},
+             {"--no-settings", "--settings=a.ini", "x.P01"},
+         }) {
+        const Outcome r = run(args);
+        EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
+        EXPECT_NE(r.err.find("--help"), std::string::npos);
+    }
+    EXPECT_EQ(run({"--help"}).status, 0);
+    EXPECT_EQ(run({"--version"}).out, "zarn1-ps-convert 5.3\n");
+}
+
+TEST(BatchConverter, ConvertsEachFileAndReportsFailuresWithTheWindowsText) {
+    testing::ScratchDir dir;
+    testing::writeFile(dir.file("GOOD.P01"), testing::Board().bytes());
+    testing::Board bad;
+    bad.end = "%%EOF";
+    testing::writeFile(dir.file("BAD.P01"), bad.bytes());
+    const Outcome r = run({"--no-settings", "--lang=uk", "--gray=none", dir.file("BAD.P01"),
+                       dir.file("GOOD.P01")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out, dir.file("GOOD_E01.ps") + "\n" + dir.file("GOOD_E01_log.TXT") + "\n");
+    EXPECT_EQ(r.err, "Is the input name OK?  \nIs it really postscript, I miss something (%%)  \n");
+    EXPECT_TRUE(testing::fileExists(dir.file("BAD_E01_log.TXT")));
+}
+
+TEST(BatchConverter, OptionsReachTheConversion) {
+    testing::ScratchDir dir;
+    testing::Board board;
+    board.body = {"0.3 g", "0.1 g", "showpage", "\x04"};
+    testing::writeFile(dir.file("B.P01"), board.bytes());
+    Outcome r = run({"--no-settings", "--force=a3", "--rotate", "--crop=0.95", "--end-margin=0",
+                 "--extra-width=0", "--gray=0.3", dir.file("B.P01")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::string output = testing::readFile(dir.file("B_E01.ps"));
+    EXPECT_NE(output.find("%%PageBoundingBox: 0 0 799 1130\r\n"), std::string::npos);
+    EXPECT_NE(output.find("{statusdict begin 799 1130 0 0 setpageparams end} stopped pop\r\n"),
+              std::string::npos);
+    EXPECT_NE(output.find("%% 0.3 g\r\n0.0 0.0 1.0 setrgbcolor\r\n0.1 g\r\n"), std::string::npos);
+
+    r = run({"--no-settings", "--eps", dir.file("B.P01")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    output = testing::readFile(dir.file("B_E01.eps"));
+    EXPECT_EQ(output.substr(0, 25), "%!PS-Adobe-3.0 EPSF-2.0\r\n");
+    EXPECT_EQ(output.substr(output.size() - 7), "%%EOF\r\n");
+}
+
+}  // namespace
+}  // namespace zarn

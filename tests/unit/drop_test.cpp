@@ -1,0 +1,265 @@
+// Whole drops: intake refusals, naming, the error exit and the finish.
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace zarn {
+namespace {
+
+using testing::Board;
+using testing::Converted;
+using testing::ScratchDir;
+
+JobSettings quiet() {
+    JobSettings s;
+    s.LogAfdruk = 0;
+    return s;
+}
+
+TEST(Drop, CropFactorIsCheckedInSinglePrecision) {
+    const struct {
+        const char* text;
+        bool accepted;
+    } cases[] = {{"0.9", true},   {"0.90", true}, {"0.95", true}, {"1.0", true},  {"1.00", true},
+                 {"0.89", false}, {"1.01", false}, {"", false},   {"abc", false}, {"-1", false}};
+    ScratchDir dir;
+    for (const auto& c : cases) {
+        JobSettings s = quiet();
+        s.Text_crop = c.text;
+        s.Text_eind = "7";
+        s.Text_breed = "";
+        const Converted got = testing::convert(dir, Board().bytes(), s);
+        if (c.accepted) {
+            EXPECT_EQ(got.result.outcome, DropOutcome::Completed) << c.text;
+            continue;
+        }
+        EXPECT_EQ(got.result.outcome, DropOutcome::CropRefused) << c.text;
+        ASSERT_EQ(got.platform.messages.size(), 1u);
+        EXPECT_EQ(got.platform.messages[0].title, "Fout !");
+        EXPECT_EQ(got.platform.messages[0].text, "Knip factor ongeldig!");
+        EXPECT_EQ(got.platform.ended, 0);
+    }
+}
+
+TEST(Drop, TheRefusedCropValueStaysInTheSettings) {
+    JobSettings s = quiet();
+    s.Text_crop = "1.01";
+    s.Text_eind = "07";
+    s.Text_breed = "2.5";
+    testing::RecordingPlatform platform;
+    Label3_OLEDragDrop({{"/nonexistent/BOARD.P01"}, false}, s, platform);
+    EXPECT_EQ(s.Crop_Factor, 1.01f);
+    EXPECT_EQ(s.marge, 7);
+    EXPECT_EQ(s.breedte, 2);
+}
+
+TEST(Drop, IntakeRefusalsLeaveTheProgramRunning) {
+    ScratchDir dir;
+    testing::writeFile(dir.file("A.P01"), Board().bytes());
+    const struct {
+        DroppedData drop;
+        bool english;
+        DropOutcome outcome;
+        const char* message;
+    } cases[] = {
+        {{{dir.file("A.P01"), dir.file("A.P01")}, false}, false, DropOutcome::SeveralFiles, "Sorry, 1 tegelijk!"},
+        {{{dir.path()}, false}, true, DropOutcome::Directory, "Sorry only files, NO directories"},
+        {{{dir.file("A.P01")}, true}, false, DropOutcome::RichText, "Sorry alleen Zarn1 *.ps files"},
+    };
+    for (const auto& c : cases) {
+        JobSettings s = quiet();
+        if (c.english) s.LANG = "UK";
+        testing::RecordingPlatform platform;
+        const DropResult r = Label3_OLEDragDrop(c.drop, s, platform);
+        EXPECT_EQ(r.outcome, c.outcome);
+        ASSERT_EQ(platform.messages.size(), 1u);
+        EXPECT_EQ(platform.messages[0].text, c.message);
+        EXPECT_EQ(platform.messages[0].icon, MessageIcon::Stop);
+        EXPECT_EQ(platform.ended, 0);
+    }
+    EXPECT_FALSE(testing::fileExists(dir.file("A_E01.ps")));
+}
+
+TEST(Drop, ADropWithoutAnyPathIsARuntimeFailure) {
+    JobSettings s = quiet();
+    testing::RecordingPlatform platform;
+    const DropResult r = Label3_OLEDragDrop({}, s, platform);
+    EXPECT_EQ(r.outcome, DropOutcome::ErrorExit);
+    EXPECT_EQ(r.message.rfind("Hardstikke fout!  \rEr trad een fout op, type  \r", 0), 0u);
+    EXPECT_EQ(platform.ended, 1);
+}
+
+TEST(Drop, NamesOfOutputAndLog) {
+    const struct {
+        const char* input;
+        bool eps;
+        const char* output;
+        const char* log;
+    } cases[] = {
+        {"BOARD.P01", true, "BOARD_E01.eps", "BOARD_E01_log.TXT"},
+        {"BOARD.P01", false, "BOARD_E01.ps", "BOARD_E01_log.TXT"},
+        {"BOARD.P10", false, "BOARD_E10.ps", "BOARD_E10_log.TXT"},
+        {"BOARD.X1Y", true, "BOARD_E1Y.eps", "BOARD_E1Y_log.TXT"},
+        {"board.p01", true, "board_E01.eps", "board_E01_log.TXT"},
+        {"BOARD.REV.P01", false, "BOARD.REV_E01.ps", "BOARD.REV_E01_log.TXT"},
+        {"my board; $(rm -rf x) 'q'.P01", false, "my board; $(rm -rf x) 'q'_E01.ps",
+         "my board; $(rm -rf x) 'q'_E01_log.TXT"},
+    };
+    ScratchDir dir;
+    for (const auto& c : cases) {
+        JobSettings s = quiet();
+        s.pageregel = c.eps ? 0 : 1;
+        const Converted got = testing::convert(dir, Board().bytes(), s, c.input);
+        EXPECT_EQ(got.result.outcome, DropOutcome::Completed) << c.input << got.result.message;
+        EXPECT_EQ(got.result.output_path, dir.file(c.output));
+        EXPECT_EQ(got.result.log_path, dir.file(c.log));
+        EXPECT_TRUE(testing::fileExists(dir.file(c.output)));
+    }
+}
+
+TEST(Drop, BadNamesEndInTheErrorExit) {
+    const struct {
+        const char* name;
+        const char* message;
+    } cases[] = {
+        {"BOARD.ps", "Is de invoernaam wel OK?  \rIk verwacht een standaard Zarn1 PS = *.Pxx bestand "},
+        {"BOARD_E01.eps", "Is de invoernaam wel OK?  \rIk verwacht een standaard Zarn1 PS = *.Pxx bestand "},
+        {"BOARD.P2", "Is de invoernaam wel OK?  \rIk verwacht een standaard Zarn1 PS = *.Pxx bestand "},
+        {"BOARD", "Is de invoernaam wel OK?  \rIk verwacht een standaard Zarn1 PS = *.Pxx bestand "},
+        {"P", "Is de invoernaam wel OK?  \rIk verwacht een standaard Zarn1 PS = *.Pxx bestand "},
+    };
+    ScratchDir dir;
+    for (const auto& c : cases) {
+        const Converted got = testing::convert(dir, Board().bytes(), quiet(), c.name);
+        EXPECT_EQ(got.result.outcome, DropOutcome::ErrorExit) << c.name;
+        EXPECT_EQ(got.result.message, c.message) << c.name;
+    }
+    // The last dot lies in a directory name and the file name has none.
+    ::mkdir(dir.file("jobs.P01").c_str(), 0755);
+    const Converted got = testing::convert(dir, Board().bytes(), quiet(), "jobs.P01/board");
+    EXPECT_EQ(got.result.outcome, DropOutcome::ErrorExit);
+    EXPECT_NE(got.result.message.find("invalid argument"), std::string::npos) << got.result.message;
+}
+
+TEST(Drop, ASecondRunIsRefusedAfterTheLogFrame) {
+    ScratchDir dir;
+    const Converted first = testing::convert(dir, Board().bytes(), quiet());
+    ASSERT_EQ(first.result.outcome, DropOutcome::Completed);
+    JobSettings uk = quiet();
+    uk.LANG = "UK";
+    const Converted again = testing::convert(dir, first.output, uk, "AGAIN.P01");
+    EXPECT_EQ(again.result.message, "Is the inputfilename OK?  \rThis is the second time, don't do that...  ");
+    EXPECT_EQ(again.platform.messages.at(0).title, "Error !");
+    EXPECT_EQ(again.logLines().size(), 9u) << "the frame, and nothing after it";
+    EXPECT_EQ(again.output, "");
+}
+
+TEST(Drop, ALoneLineFeedDoesNotEndALine) {
+    ScratchDir dir;
+    std::string bytes = Board().bytes();
+    for (std::size_t at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at))
+        bytes.erase(at, 1);
+    const Converted got = testing::convert(dir, bytes, quiet());
+    EXPECT_EQ(got.result.outcome, DropOutcome::ErrorExit);
+    EXPECT_NE(got.result.message.find("ended while a line was expected"), std::string::npos);
+}
+
+TEST(Drop, FinishOpensTheLogAndConfirms) {
+    ScratchDir dir;
+    JobSettings s;  // log popup on
+    s.okido = 1;
+    Converted got = testing::convert(dir, Board().bytes(), s);
+    EXPECT_EQ(got.result.outcome, DropOutcome::Completed);
+    EXPECT_EQ(got.platform.opened, std::vector<std::string>{dir.file("BOARD_E01_log.TXT")});
+    EXPECT_EQ(got.platform.beeps, 1);
+    ASSERT_EQ(got.platform.messages.size(), 1u);
+    EXPECT_EQ(got.platform.messages[0].title, "Okido !");
+    EXPECT_EQ(got.platform.messages[0].icon, MessageIcon::Information);
+    EXPECT_EQ(got.platform.messages[0].text, "Routine tot eind volbracht ! ");
+
+    got = testing::convert(dir, Board().bytes(), quiet());
+    EXPECT_TRUE(got.platform.opened.empty());
+    EXPECT_TRUE(got.platform.messages.empty());
+    EXPECT_EQ(got.platform.beeps, 0);
+}
+
+TEST(Drop, AViewerThatCannotStartIsARuntimeFailureAfterTheFilesAreComplete) {
+    ScratchDir dir;
+    testing::writeFile(dir.file("BOARD.P01"), Board().bytes());
+    JobSettings s;
+    testing::RecordingPlatform platform;
+    platform.viewerWorks = false;
+    const DropResult r = Label3_OLEDragDrop({{dir.file("BOARD.P01")}, false}, s, platform);
+    EXPECT_EQ(r.outcome, DropOutcome::ErrorExit);
+    EXPECT_NE(testing::readFile(dir.file("BOARD_E01.ps")).find("showpage"), std::string::npos);
+}
+
+TEST(Drop, MissingInputIsARuntimeFailureNamingTheFile) {
+    ScratchDir dir;
+    JobSettings s = quiet();
+    testing::RecordingPlatform platform;
+    const DropResult r = Label3_OLEDragDrop({{dir.file("GONE.P01")}, false}, s, platform);
+    EXPECT_EQ(r.outcome, DropOutcome::ErrorExit);
+    EXPECT_NE(r.message.find(dir.file("GONE.P01")), std::string::npos) << r.message;
+    EXPECT_NE(r.message.find("No such file"), std::string::npos) << r.message;
+    EXPECT_FALSE(testing::fileExists(dir.file("GONE_E01.ps")));
+}
+
+TEST(Drop, AnOutputOrLogLinkedToTheInputIsRefusedBeforeAnythingIsEmptied) {
+    ScratchDir dir;
+    const std::string input = Board().bytes();
+    for (const char* link : {"BOARD_E01.ps", "BOARD_E01_log.TXT"}) {
+        testing::writeFile(dir.file("BOARD.P01"), input);
+        ::unlink(dir.file(link).c_str());
+        ASSERT_EQ(::symlink(dir.file("BOARD.P01").c_str(), dir.file(link).c_str()), 0);
+        JobSettings s = quiet();
+        testing::RecordingPlatform platform;
+        const DropResult r = Label3_OLEDragDrop({{dir.file("BOARD.P01")}, false}, s, platform);
+        EXPECT_EQ(r.outcome, DropOutcome::ErrorExit) << link;
+        EXPECT_NE(r.message.find("link to the input"), std::string::npos) << r.message;
+        EXPECT_EQ(testing::readFile(dir.file("BOARD.P01")), input) << link;
+        ::unlink(dir.file(link).c_str());
+    }
+}
+
+TEST(Drop, UnwritableOutputFolderIsARuntimeFailure) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root writes anywhere";
+    ScratchDir dir;
+    testing::writeFile(dir.file("BOARD.P01"), Board().bytes());
+    ::chmod(dir.path().c_str(), 0555);
+    JobSettings s = quiet();
+    testing::RecordingPlatform platform;
+    const DropResult r = Label3_OLEDragDrop({{dir.file("BOARD.P01")}, false}, s, platform);
+    ::chmod(dir.path().c_str(), 0755);
+    EXPECT_EQ(r.outcome, DropOutcome::ErrorExit);
+    EXPECT_NE(r.message.find("cannot create"), std::string::npos) << r.message;
+}
+
+TEST(Drop, LogFrameInBothLanguages) {
+    ScratchDir dir;
+    JobSettings s = quiet();
+    s.LANG = "UK";
+    s.pageregel = 0;
+    s.kantel = 0;
+    const Converted got = testing::convert(dir, Board().bytes(), s);
+    const auto lines = got.logLines();
+    ASSERT_GE(lines.size(), 10u);
+    const std::vector<std::string> frame{
+        " ZARN1 postscript 'setpageparams' enhancer for Phototypesetters a.o.  Linotype / Monotype.   ",
+        "    ",
+        " Made by the ZARN1 PS repair team",
+        "    ",
+        " input file  =  " + dir.file("BOARD.P01"),
+        " output file =  " + dir.file("BOARD_E01.eps"),
+        " Program runs in EPS mode, thats why .EPS extension",
+        " output is ROTATED  = special",
+        "    ",
+        " Zarn postscript version 7.xx NOT found!"};
+    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 10), frame);
+}
+
+}  // namespace
+}  // namespace zarn

@@ -1,0 +1,73 @@
+#include "zarn/path_helpers.h"
+
+#include <gtest/gtest.h>
+
+#include "test_support.h"
+
+namespace zarn {
+namespace {
+
+TEST(PathHelpers, Afhak) {
+    EXPECT_EQ(afhak("  12 mm"), "12");
+    EXPECT_EQ(afhak("0.95"), "0.95");
+    EXPECT_EQ(afhak(""), "");
+    EXPECT_EQ(afhak("    "), "");
+    EXPECT_EQ(afhak("abc "), "abc");
+    EXPECT_EQ(afhak("\tabc def"), "\tabc");  // only the blank separates
+}
+
+TEST(PathHelpers, SplittingPaths) {
+    const struct {
+        const char* path;
+        const char* pathOnly;
+        const char* fileOnly;
+        const char* ext;
+    } cases[] = {
+        {"/jobs/board.P01", "/jobs", "board.P01", "P01"},
+        {"/board.P01", "", "board.P01", "P01"},
+        {"board.P01", "", "board.P01", "P01"},
+        {"/jobs/", "/jobs", "", "/jobs/"},
+        {"/jobs.old/board", "/jobs.old", "board", "old/board"},
+        {"/jobs/board", "/jobs", "board", "/jobs/board"},
+        {"C:\\jobs\\board.P01", "", "C:\\jobs\\board.P01", "P01"},  // a backslash is a character
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(PathOnly(c.path), c.pathOnly) << c.path;
+        EXPECT_EQ(FileOnly(c.path), c.fileOnly) << c.path;
+        EXPECT_EQ(ExtOnly(c.path, false), c.ext) << c.path;
+        EXPECT_EQ(ExtOnly(c.path, true), std::string(".") + c.ext) << c.path;
+    }
+}
+
+TEST(PathHelpers, NameOnlyNeedsADotInTheFileName) {
+    EXPECT_EQ(NameOnly("/jobs/board.rev.P01"), "board.rev");
+    EXPECT_EQ(NameOnly("/jobs/board.P01"), "board");
+    EXPECT_THROW(NameOnly("/jobs/board"), std::invalid_argument);
+    EXPECT_THROW(NameOnly("/jobs.P01/board"), std::invalid_argument);
+}
+
+TEST(PathHelpers, ChangeExtAndFixPath) {
+    std::string ext = "ps";
+    EXPECT_EQ(ChangeExt("a/b.P01", ext), "a/b.ps");
+    EXPECT_EQ(ext, ".ps");
+    std::string none;
+    EXPECT_EQ(ChangeExt("a/b", none), "a/b");
+    EXPECT_EQ(FixPath("/jobs"), "/jobs/");
+    EXPECT_EQ(FixPath("/jobs/"), "/jobs/");
+    EXPECT_EQ(FixPath(""), "/");
+}
+
+TEST(PathHelpers, FileExistsOnlyForOrdinaryVisibleFiles) {
+    testing::ScratchDir dir;
+    testing::writeFile(dir.file("ZARN1_PS.INI"), "");
+    testing::writeFile(dir.file(".hidden"), "");
+    EXPECT_TRUE(FileExists(dir.file("ZARN1_PS.INI")));
+    EXPECT_FALSE(FileExists(dir.file(".hidden")));
+    EXPECT_FALSE(FileExists(dir.path()));
+    EXPECT_FALSE(FileExists(dir.file("missing")));
+    EXPECT_FALSE(FileExists(""));
+    EXPECT_TRUE(DirExists(dir.path()));
+}
+
+}  // namespace
+}  // namespace zarn
