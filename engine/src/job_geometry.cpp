@@ -76,32 +76,129 @@ void applyVersion7Correction(JobGeometry& g) {
     }
 }
 
-void scanBody(ConversionState& c) {
-    JobGeometry& g = c.geo;
-    std::int32_t maxX = g.max_x_units, maxY = g.max_y_units;
-    std::int32_t minX = g.min_x_units, minY = g.min_y_units;
-    std::string_view line;
-    while (c.input.nextLine(line)) {
-        const char* s = line.data();
-        const std::size_t n = line.size();
-        const void* b1 = std::memchr(s, ' ', n);
-        if (b1 == nullptr) continue;
-        const std::size_t p1 = static_cast<const char*>(b1) - s;
-        const void* b2 = std::memchr(s + p1 + 1, ' ', n - p1 - 1);
-        if (b2 == nullptr) continue;
-        const std::size_t p2 = static_cast<const char*>(b2) - s;
-        if (p2 + 1 >= n || s[p2 + 1] != 'l') continue;
-        std::int32_t x, y;
-        readXY(line, p1, p2, x, y);
+namespace {
+
+struct Extremes {
+    std::int32_t maxX, maxY, minX, minY;
+    void add(std::int32_t x, std::int32_t y) {
         if (x > maxX) maxX = x;
         if (y > maxY) maxY = y;
         if (x < minX) minX = x;
         if (y < minY) minY = y;
     }
-    g.max_x_units = maxX;
-    g.max_y_units = maxY;
-    g.min_x_units = minX;
-    g.min_y_units = minY;
+};
+
+// Digits from p while they last; true when they are one to nine and a blank follows.
+inline bool digitsThenBlank(const char*& p, std::int32_t& value) {
+    const char* start = p;
+    std::int32_t v = 0;
+    unsigned d;
+    while ((d = static_cast<unsigned char>(*p) - '0') <= 9 && p - start < 10) {
+        v = v * 10 + static_cast<std::int32_t>(d);
+        ++p;
+    }
+    value = v;
+    return *p == ' ' && p > start && p - start <= 9;
+}
+
+// The next blank or CR from p; a CR always lies ahead.
+inline const char* blankOrLineEnd(const char* p) {
+    while (*p != ' ' && *p != '\r') ++p;
+    return p;
+}
+
+// Measures the lines in [p, limit), each ended by a CR (with an optional LF) that lies
+// before limit or at it. Returns the number of lines.
+std::uint64_t measureLines(const char* p, const char* limit, Extremes& ex) {
+    std::uint64_t lines = 0;
+    while (p < limit) {
+        ++lines;
+        const char* line = p;
+        std::int32_t x, y;
+        const bool fastX = digitsThenBlank(p, x);
+        const char* p1 = fastX ? p : blankOrLineEnd(p);
+        if (*p1 == ' ') {
+            p = p1 + 1;
+            const bool fastY = digitsThenBlank(p, y);
+            const char* p2 = fastY ? p : blankOrLineEnd(p);
+            if (*p2 == ' ' && p2[1] == 'l') {
+                if (!fastX || !fastY) {
+                    readXY(std::string_view(line, static_cast<std::size_t>(p2 - line) + 1),
+                           static_cast<std::size_t>(p1 - line), static_cast<std::size_t>(p2 - line),
+                           x, y);
+                }
+                ex.add(x, y);
+            }
+            p = p2;
+        } else {
+            p = p1;
+        }
+        while (*p != '\r') ++p;
+        ++p;
+        if (*p == '\n') ++p;
+    }
+    return lines;
+}
+
+}  // namespace
+
+void scanBody(ConversionState& c) {
+    JobGeometry& g = c.geo;
+    Extremes ex{g.max_x_units, g.max_y_units, g.min_x_units, g.min_y_units};
+    InputStream& in = c.input;
+    for (;;) {
+        const std::size_t avail = in.fill(InputStream::kBufferSize / 2);
+        if (avail == 0) break;
+        const char* b = in.data();
+        std::size_t stop;
+        if (in.atEof()) {
+            in.terminate('\r');  // the last line may have no line end
+            stop = avail;
+        } else {
+            // Whole lines only: the last CR whose next byte is known.
+            const void* cr = ::memrchr(b, '\r', avail - 1);
+            if (cr == nullptr) {
+                // One line longer than the buffer: measure it the general way.
+                std::string_view line;
+                in.nextLine(line);
+                const std::size_t p1 = line.find(' ');
+                const std::size_t p2 = p1 == line.npos ? line.npos : line.find(' ', p1 + 1);
+                if (p2 != line.npos && p2 + 1 < line.size() && line[p2 + 1] == 'l') {
+                    std::int32_t x, y;
+                    readXY(line, p1, p2, x, y);
+                    ex.add(x, y);
+                }
+                continue;
+            }
+            stop = static_cast<std::size_t>(static_cast<const char*>(cr) - b) + 1;
+            if (b[stop] == '\n') ++stop;
+        }
+        in.countLines(measureLines(b, b + stop, ex));
+        in.consume(stop);
+    }
+    g.max_x_units = ex.maxX;
+    g.max_y_units = ex.maxY;
+    g.min_x_units = ex.minX;
+    g.min_y_units = ex.minY;
+}
+
+void scanBodyByLines(ConversionState& c) {
+    JobGeometry& g = c.geo;
+    Extremes ex{g.max_x_units, g.max_y_units, g.min_x_units, g.min_y_units};
+    std::string_view line;
+    while (c.input.nextLine(line)) {
+        const std::size_t p1 = line.find(' ');
+        if (p1 == line.npos) continue;
+        const std::size_t p2 = line.find(' ', p1 + 1);
+        if (p2 == line.npos || p2 + 1 >= line.size() || line[p2 + 1] != 'l') continue;
+        std::int32_t x, y;
+        readXY(line, p1, p2, x, y);
+        ex.add(x, y);
+    }
+    g.max_x_units = ex.maxX;
+    g.max_y_units = ex.maxY;
+    g.min_x_units = ex.minX;
+    g.min_y_units = ex.minY;
 }
 
 void scaleExtremesAndSize(JobGeometry& g) {

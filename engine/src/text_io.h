@@ -42,8 +42,9 @@ public:
     // that many bytes were read before.
     const char* at(std::ptrdiff_t k) const { return buf_.data() + pos_ + k; }
     bool hasBehind(std::size_t k) const { return pos_ >= k; }
-    // Puts a NUL byte just past the data (in the padding), so wide loads see a defined value.
-    void terminate() { buf_[end_] = '\0'; }
+    // Puts a byte just past the data (in the padding): wide loads then see a defined value,
+    // and a scan for `mark` is sure to stop.
+    void terminate(char mark = '\0') { buf_[end_] = mark; }
     // Reads one line as a view into the buffer, valid until the next read; false at the end.
     bool nextLine(std::string_view& line);
     void countLines(std::uint64_t n) { lines_ += n; }

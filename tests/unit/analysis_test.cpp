@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <random>
 
 #include "analysis_pass.h"
 #include "test_support.h"
@@ -185,6 +186,50 @@ TEST(JobGeometry, OverflowingCoordinatesAreRuntimeFailures) {
         EXPECT_EQ(got.result.outcome, DropOutcome::ErrorExit) << line;
         EXPECT_NE(got.result.message.find("overflow"), std::string::npos) << got.result.message;
     }
+}
+
+}  // namespace
+}  // namespace zarn
+
+namespace zarn {
+namespace {
+
+struct Measured {
+    std::int32_t maxX, maxY, minX, minY;
+    std::uint64_t lines;
+    bool operator==(const Measured&) const = default;
+};
+
+Measured measure(const std::string& body, bool fast) {
+    ScratchDir dir;
+    testing::writeFile(dir.file("in"), body);
+    JobSettings settings;
+    ConversionState c(settings);
+    c.input.open(dir.file("in"));
+    if (fast)
+        scanBody(c);
+    else
+        scanBodyByLines(c);
+    return {c.geo.max_x_units, c.geo.max_y_units, c.geo.min_x_units, c.geo.min_y_units,
+            c.input.linesRead()};
+}
+
+TEST(JobGeometry, FastBodyScanMatchesTheGeneralReader) {
+    const char* pieces[] = {"12 34 l", "12.5 7.5 l", "-3 4 l", " 5 6 l", "7  8 l", "1e3 2 lineto",
+                            "1234567890 1 l", "9 9 m", "s",  "\r\n", "\r", "\n", " ", "l",
+                            "4999 5001 l", "x y l", "+7 -0.5 l", "00000000012 3 l", "1 2 l 3 4 l"};
+    std::mt19937 random(7);
+    for (int round = 0; round < 400; ++round) {
+        std::string body;
+        const int count = static_cast<int>(random() % 40);
+        for (int k = 0; k < count; ++k) body += pieces[random() % std::size(pieces)];
+        ASSERT_EQ(measure(body, true), measure(body, false)) << body;
+    }
+    std::string big;
+    while (big.size() < 3 * InputStream::kBufferSize)
+        big += random() % 50 == 0 ? std::string(random() % 900000, 'x') + " 1 l\r\n"
+                                  : std::to_string(random() % 9000) + " " + std::to_string(random() % 9000) + " l\r\n";
+    EXPECT_EQ(measure(big, true), measure(big, false));
 }
 
 }  // namespace
