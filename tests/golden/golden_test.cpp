@@ -1,0 +1,279 @@
+// Golden-file tests for the batch converter.
+//
+// A case is the set of files tests/data/<case>.*:
+//   <case>.P01            the input (copied into a fresh directory before the run)
+//   <case>.args           command-line options, one per line (may be empty)
+//   <case>_E01.ps / .eps  the expected output, byte for byte; absent: no output may be written
+//   <case>_E01_log.TXT    the expected log, byte for byte, with @DIR@ standing for the
+//                         directory of the copied input; absent: no log may be written
+//   <case>.status         the expected exit status (0 when the file is absent)
+//   <case>.stderr         text that stderr must contain (the message of a refused drop)
+// After the run the directory must hold the input and the expected files, nothing else.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+extern char** environ;
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const fs::path kDataDir = ZARN_GOLDEN_DATA_DIR;
+const char* const kConverter = ZARN_CONVERT_EXE;
+const char* const kDirToken = "@DIR@";
+
+std::string readFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> caseNames() {
+    std::vector<std::string> names;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(kDataDir, ec)) {
+        if (entry.path().extension() == ".args") names.push_back(entry.path().stem().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::vector<std::string> readArgs(const fs::path& path) {
+    std::vector<std::string> args;
+    std::istringstream in(readFile(path));
+    std::string line;
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (!line.empty()) args.push_back(line);
+    }
+    return args;
+}
+
+std::string replaceAll(std::string text, const std::string& from, const std::string& to) {
+    for (std::size_t pos = text.find(from); pos != std::string::npos;
+         pos = text.find(from, pos + to.size())) {
+        text.replace(pos, from.size(), to);
+    }
+    return text;
+}
+
+// Control characters made visible, so that CR, the end-of-job byte and friends show up.
+std::string visible(const std::string& line) {
+    std::string out;
+    for (unsigned char c : line) {
+        if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c < 0x20 || c >= 0x7f) {
+            char buf[8];
+            std::snprintf(buf, sizeof buf, "\\x%02x", c);
+            out += buf;
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+std::vector<std::string> splitLines(const std::string& text) {
+    std::vector<std::string> lines;
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) {
+            lines.push_back(text.substr(start));
+            break;
+        }
+        lines.push_back(text.substr(start, end - start + 1));
+        start = end + 1;
+    }
+    return lines;
+}
+
+// Empty when equal; otherwise where the two texts part, line by line (LF-split, so a CR
+// or a missing line end shows up in the line text).
+std::string firstDifference(const std::string& expected, const std::string& actual) {
+    if (expected == actual) return {};
+    const auto want = splitLines(expected);
+    const auto got = splitLines(actual);
+    std::size_t i = 0;
+    while (i < want.size() && i < got.size() && want[i] == got[i]) ++i;
+    std::ostringstream msg;
+    msg << "first difference at line " << i + 1 << " (expected " << want.size()
+        << " lines, got " << got.size() << ")\n";
+    auto show = [&msg](const std::vector<std::string>& lines, std::size_t n) {
+        if (n < lines.size()) {
+            msg << '"' << visible(lines[n]) << '"';
+        } else {
+            msg << "<end>";
+        }
+        msg << '\n';
+    };
+    msg << "  expected: ";
+    show(want, i);
+    msg << "  actual:   ";
+    show(got, i);
+    return msg.str();
+}
+
+class TempDir {
+public:
+    TempDir() {
+        std::string tmpl = (fs::temp_directory_path() / "zarn-golden-XXXXXX").string();
+        if (::mkdtemp(tmpl.data()) == nullptr) {
+            throw std::runtime_error(std::string("mkdtemp: ") + std::strerror(errno));
+        }
+        path_ = fs::canonical(tmpl);
+    }
+    ~TempDir() {
+        std::error_code ec;
+        fs::remove_all(path_, ec);
+    }
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const fs::path& path() const { return path_; }
+
+private:
+    fs::path path_;
+};
+
+struct RunResult {
+    int status = -1;  // exit status, or -1 when the process did not exit normally
+    std::string stdoutText;
+    std::string stderrText;
+};
+
+// Runs the converter without a shell; stdout and stderr go to files in `captureDir`.
+RunResult runConverter(const std::vector<std::string>& args, const fs::path& captureDir) {
+    const std::string outPath = (captureDir / "stdout").string();
+    const std::string errPath = (captureDir / "stderr").string();
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(),
+                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
+
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(kConverter));
+    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+
+    RunResult result;
+    pid_t pid = 0;
+    const int rc = posix_spawn(&pid, kConverter, &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    if (rc != 0) {
+        result.stderrText = std::string("posix_spawn failed: ") + std::strerror(rc);
+        return result;
+    }
+    int wstatus = 0;
+    while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(wstatus)) {
+        result.status = WEXITSTATUS(wstatus);
+    } else if (WIFSIGNALED(wstatus)) {
+        result.stderrText = "killed by signal " + std::to_string(WTERMSIG(wstatus)) + "\n";
+    }
+    result.stdoutText = readFile(outPath);
+    result.stderrText += readFile(errPath);
+    return result;
+}
+
+std::set<std::string> filesIn(const fs::path& dir) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(dir)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+std::string join(const std::set<std::string>& names) {
+    std::string out;
+    for (const auto& n : names) out += (out.empty() ? "" : ", ") + n;
+    return out;
+}
+
+class Golden : public ::testing::TestWithParam<std::string> {};
+
+TEST_P(Golden, MatchesExpectedFiles) {
+    const std::string name = GetParam();
+    const fs::path input = kDataDir / (name + ".P01");
+    ASSERT_TRUE(fs::is_regular_file(input)) << "missing input " << input;
+
+    TempDir work;
+    TempDir capture;
+    const fs::path copied = work.path() / input.filename();
+    fs::copy_file(input, copied);
+
+    std::vector<std::string> args{"--no-settings"};
+    for (auto& a : readArgs(kDataDir / (name + ".args"))) args.push_back(std::move(a));
+    args.push_back(copied.string());
+
+    const RunResult run = runConverter(args, capture.path());
+
+    int wantStatus = 0;
+    if (fs::exists(kDataDir / (name + ".status"))) {
+        wantStatus = std::atoi(readFile(kDataDir / (name + ".status")).c_str());
+    }
+    EXPECT_EQ(run.status, wantStatus) << "stdout:\n" << run.stdoutText
+                                      << "stderr:\n" << run.stderrText;
+    if (fs::exists(kDataDir / (name + ".stderr"))) {
+        const std::string wantMessage = readFile(kDataDir / (name + ".stderr"));
+        EXPECT_NE(run.stderrText.find(wantMessage), std::string::npos)
+            << "stderr does not contain \"" << visible(wantMessage) << "\"\nstderr:\n"
+            << run.stderrText;
+    }
+
+    std::set<std::string> wantFiles{copied.filename().string()};
+    for (const char* suffix : {"_E01.ps", "_E01.eps", "_E01_log.TXT"}) {
+        const std::string fileName = name + suffix;
+        const fs::path expectedPath = kDataDir / fileName;
+        if (!fs::exists(expectedPath)) continue;
+        wantFiles.insert(fileName);
+        const fs::path actualPath = work.path() / fileName;
+        if (!fs::exists(actualPath)) {
+            ADD_FAILURE() << fileName << " was not written";
+            continue;
+        }
+        std::string expected = readFile(expectedPath);
+        expected = replaceAll(expected, kDirToken, work.path().string());
+        const std::string diff = firstDifference(expected, readFile(actualPath));
+        EXPECT_TRUE(diff.empty()) << fileName << ": " << diff;
+    }
+    const std::set<std::string> gotFiles = filesIn(work.path());
+    EXPECT_EQ(gotFiles, wantFiles) << "files after the run: " << join(gotFiles)
+                                   << "\nexpected: " << join(wantFiles);
+}
+
+INSTANTIATE_TEST_SUITE_P(Data, Golden, ::testing::ValuesIn(caseNames()),
+                         [](const ::testing::TestParamInfo<std::string>& info) {
+                             return info.param;
+                         });
+
+TEST(GoldenData, CasesArePresent) {
+    EXPECT_FALSE(caseNames().empty()) << "no *.args files in " << kDataDir;
+}
+
+}  // namespace
