@@ -87,6 +87,7 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     QFont face = font();
     face.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans Narrow"),
                       QStringLiteral("Arial Narrow"), face.family()});
+    face.setStretch(QFont::SemiCondensed);
     face.setPointSizeF(8.0);
     setFont(face);
     setFixedSize(kClientWidth / kTwipsPerPixel, kClientHeight / kTwipsPerPixel);
@@ -251,11 +252,25 @@ void MainWindow::applyCaptions(CaptionSet set) {
             fitCaption(l);
         }
     }
+    // Controls that stand together share one size, the one that fits them all.
+    const std::vector<std::vector<const char*>> groups{
+        {"chkGreen", "chkRed", "chkBlue", "chkMagenta", "chkYellow", "chkGroen", "chkRood", "chkCyan"},
+        {"Label4", "Label5"},
+        {"chkForceA4_0", "chkForceA4_1"}};
+    for (const auto& group : groups) {
+        qreal smallest = font().pointSizeF();
+        for (const char* name : group)
+            if (auto* w = findChild<QWidget*>(QLatin1String(name)))
+                smallest = std::min(smallest, w->font().pointSizeF());
+        for (const char* name : group)
+            if (auto* w = findChild<QWidget*>(QLatin1String(name))) fitCaption(w, smallest);
+    }
 }
 
-void MainWindow::fitCaption(QWidget* w) {
+void MainWindow::fitCaption(QWidget* w, qreal maxPointSize) {
     QFont f = font();
     f.setBold(w->property("bold").toBool());
+    if (maxPointSize > 0 && maxPointSize < f.pointSizeF()) f.setPointSizeF(maxPointSize);
     auto* l = qobject_cast<QLabel*>(w);
     auto* b = qobject_cast<QAbstractButton*>(w);
     const bool check = qobject_cast<QCheckBox*>(w) != nullptr;

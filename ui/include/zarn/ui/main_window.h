@@ -52,8 +52,9 @@ private:
     void setTabOrder();
     void load();
     void applyCaptions(CaptionSet set);
-    // Shrinks a control's font until its caption fits, for desktops with wide fonts.
-    void fitCaption(QWidget* w);
+    // Shrinks a control's font (from at most `maxPointSize`) until its caption fits, for
+    // desktops with wide fonts.
+    void fitCaption(QWidget* w, qreal maxPointSize = 0);
 
     MainWindowOptions options_;
     std::unique_ptr<Platform> ownPlatform_;
