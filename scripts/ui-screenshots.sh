@@ -1,7 +1,7 @@
 #!/bin/sh
 # Takes screenshots of the window under a virtual X server: without a settings file and
 # with an English one. Usage: scripts/ui-screenshots.sh <path to zarn1-ps-repair> [out dir]
-# Needs xvfb and x11-apps or imagemagick (xwd + convert) or python3-pil.
+# Needs the Debian packages xvfb, x11-apps (xwd) and imagemagick (convert).
 set -eu
 
 program=$(readlink -f "$1")

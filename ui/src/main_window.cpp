@@ -94,7 +94,7 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     buildControls();
     applyCaptions(CaptionSet::BuiltIn);
     controls_.connectHandlers(handlers_);
-    setTabOrder();
+    applyTabOrder();
     load();
 }
 
@@ -210,7 +210,7 @@ void MainWindow::buildControls() {
     place(check(gray, Ctl::chkCyan), "chkCyan", twips(3000, 1800, 2055, 255), 20);
 }
 
-void MainWindow::setTabOrder() {
+void MainWindow::applyTabOrder() {
     std::vector<std::pair<int, QWidget*>> order;
     for (QWidget* w : findChildren<QWidget*>()) {
         const QVariant tab = w->property("TabIndex");

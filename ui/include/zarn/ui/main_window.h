@@ -49,7 +49,7 @@ public:
 
 private:
     void buildControls();
-    void setTabOrder();
+    void applyTabOrder();
     void load();
     void applyCaptions(CaptionSet set);
     // Shrinks a control's font (from at most `maxPointSize`) until its caption fits, for
