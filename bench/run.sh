@@ -1,0 +1,112 @@
+#!/usr/bin/env bash
+# Times the batch converter against the floor (two reads of the file by `wc -l`) and against
+# Ghostscript's bbox device, on generated photoplots of 10 MB and 100 MB (and 1 GB with
+# --with-1g). The commands run alternately, RUNS times each, with a warm page cache; the
+# script prints the median wall time, the ratios and the peak resident memory of each.
+#
+#   bench/run.sh [--with-1g] [--runs=N]
+set -euo pipefail
+
+here="$(cd "$(dirname "$0")" && pwd)"
+root="$(dirname "$here")"
+build="$root/build/bench"
+data="$here/data"
+runs=5
+sizes=(10 100)  # MB
+
+for arg in "$@"; do
+    case "$arg" in
+        --with-1g) sizes+=(1000) ;;
+        --runs=*) runs="${arg#--runs=}" ;;
+        -h|--help) sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        *) echo "run.sh: unknown option $arg" >&2; exit 2 ;;
+    esac
+done
+
+for tool in gs /usr/bin/time wc cmake; do
+    command -v "$tool" >/dev/null || { echo "run.sh: $tool is missing (scripts/setup.sh installs it)" >&2; exit 1; }
+done
+
+tmp="$(mktemp -d)"
+trap 'rm -rf "$tmp"' EXIT
+
+echo "== building (Release) in $build"
+if ! { cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DZARN_BUILD_UI=OFF \
+             -DZARN_BUILD_TESTS=OFF &&
+       cmake --build "$build" -j"$(nproc)" --target zarn1-ps-convert zarn1-gen-board; } \
+       >"$tmp/build.log" 2>&1; then
+    cat "$tmp/build.log" >&2
+    exit 1
+fi
+convert="$build/cli/zarn1-ps-convert"
+generate="$build/bench/zarn1-gen-board"
+all_gray="--gray=0.1,0.2,0.3,0.4,0.5,0.6,0.7,0.8"
+
+mkdir -p "$data"
+load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
+
+calc() { awk "BEGIN { printf \"%.6f\", $1 }"; }
+
+# Runs one command, records its wall time in seconds and its peak RSS in KiB.
+measure() {  # name, command...
+    local name="$1"; shift
+    local start end
+    start=$EPOCHREALTIME
+    /usr/bin/time -f %M -o "$tmp/rss" "$@" >/dev/null 2>"$tmp/stderr" || {
+        echo "run.sh: $name failed:" >&2; cat "$tmp/stderr" >&2; exit 1; }
+    end=$EPOCHREALTIME
+    calc "$end - $start" >>"$tmp/$name.time"; echo >>"$tmp/$name.time"
+    tail -n 1 "$tmp/rss" >>"$tmp/$name.rss"
+}
+
+median() {  # file of numbers
+    sort -g "$1" | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2];
+                                              else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
+}
+
+printf '\n%-8s %-22s %5s %10s %10s %14s\n' "input" "command" "runs" "median s" "MB/s" "peak RSS MiB"
+summary=()
+for mb in "${sizes[@]}"; do
+    label="${mb} MB"; [ "$mb" = 1000 ] && label="1 GB"
+    input="$data/board_${mb}m.P01"
+    bytes=$((mb * 1000 * 1000))
+    if [ ! -f "$input" ] || [ "$generate" -nt "$input" ]; then
+        echo "== generating $input" >&2
+        "$generate" --size=$bytes --seed=$mb "$input"
+    fi
+    cat "$input" >/dev/null  # warm the page cache
+    rm -f "$tmp"/*.time "$tmp"/*.rss
+
+    # Ghostscript renders every mark; at 1 GB once is enough to see the order of magnitude.
+    gs_runs=$runs; [ "$mb" -ge 1000 ] && gs_runs=1
+    for ((i = 1; i <= runs; i++)); do
+        measure print "$convert" --no-settings --print "$all_gray" "$input"
+        measure eps "$convert" --no-settings --eps "$all_gray" "$input"
+        measure wc2 wc -l "$input" "$input"
+        if [ "$i" -le "$gs_runs" ]; then
+            measure gsbbox gs -q -dBATCH -dNOPAUSE -sDEVICE=bbox "$input"
+        fi
+    done
+    rm -f "$data/board_${mb}m_E"*
+
+    declare -A med
+    for name in print eps wc2 gsbbox; do
+        med[$name]=$(median "$tmp/$name.time")
+        rss=$(sort -n "$tmp/$name.rss" | tail -n 1)
+        n=$(wc -l <"$tmp/$name.time")
+        printf '%-8s %-22s %5d %10.3f %10.0f %14.1f\n' "$label" "$name" "$n" "${med[$name]}" \
+            "$(calc "$mb / ${med[$name]}")" "$(calc "$rss / 1024")"
+    done
+    summary+=("$(printf '%-8s print/wc2 %.2f   eps/wc2 %.2f   gsbbox/print %.1f' "$label" \
+        "$(calc "${med[print]} / ${med[wc2]}")" "$(calc "${med[eps]} / ${med[wc2]}")" \
+        "$(calc "${med[gsbbox]} / ${med[print]}")")")
+    unset med
+done
+
+echo
+echo "ratios of medians:"
+printf '  %s\n' "${summary[@]}"
+echo
+echo "machine: $(nproc) cores, $(free -g | awk '/^Mem:/ { print $2 }') GiB memory," \
+     "$(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2 | sed 's/^ *//')"
+echo "date: $(date -u '+%Y-%m-%d %H:%M UTC'), load average before: $load_before, after: $(cut -d' ' -f1-3 /proc/loadavg)"
