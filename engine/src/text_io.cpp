@@ -22,7 +22,7 @@ void InputStream::open(const std::string& path) {
     path_ = path;
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd_ < 0) throw ConversionError("cannot open " + path + " for reading: " + systemReason());
-    buf_.resize(kBufferSize + kPadding);
+    if (buf_.size() == 0) buf_.resize(kBufferSize + kPadding);
     pos_ = end_ = 0;
     base_ = 0;
     eof_ = false;
@@ -107,7 +107,7 @@ void OutputFile::create(const std::string& path) {
     path_ = path;
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd_ < 0) throw ConversionError("cannot create " + path + ": " + systemReason());
-    buf_.resize(kBufferSize);
+    if (buf_.size() == 0) buf_.resize(kBufferSize);
     used_ = 0;
 }
 

@@ -4,11 +4,35 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
+#include <algorithm>
 
 namespace zarn {
+
+// A byte buffer that is not cleared when made: the passes fill it before they read it.
+class ByteBuffer {
+public:
+    char* data() { return bytes_.get(); }
+    const char* data() const { return bytes_.get(); }
+    std::size_t size() const { return size_; }
+    char& operator[](std::size_t i) { return bytes_[i]; }
+    char operator[](std::size_t i) const { return bytes_[i]; }
+    // Keeps the content that fits.
+    void resize(std::size_t n) {
+        if (n == size_) return;
+        std::unique_ptr<char[]> bigger(new char[n]);
+        if (size_ > 0) std::memcpy(bigger.get(), bytes_.get(), std::min(size_, n));
+        bytes_ = std::move(bigger);
+        size_ = n;
+    }
+
+private:
+    std::unique_ptr<char[]> bytes_;
+    std::size_t size_ = 0;
+};
 
 class InputStream {
 public:
@@ -55,7 +79,7 @@ public:
 private:
     int fd_ = -1;
     std::string path_;
-    std::vector<char> buf_;
+    ByteBuffer buf_;
     std::size_t pos_ = 0, end_ = 0;
     std::uint64_t base_ = 0;  // file offset of buf_[0]
     bool eof_ = false;
@@ -97,7 +121,7 @@ private:
 
     int fd_ = -1;
     std::string path_;
-    std::vector<char> buf_;
+    ByteBuffer buf_;
     std::size_t used_ = 0;
 };
 
