@@ -140,6 +140,51 @@ std::uint64_t measureLines(const char* p, const char* limit, Extremes& ex) {
     return lines;
 }
 
+// A line longer than the buffer, measured as it streams past: the two number fields go
+// through scanners, so nothing of the line is held.
+void measureLongLine(InputStream& in, Extremes& ex) {
+    enum class Phase { X, Y, AfterSecondBlank, Rest } phase = Phase::X;
+    NumberScanner xs, ys;
+    in.countLines(1);
+    for (;;) {
+        const std::size_t avail = in.fill(InputStream::kBufferSize / 2);
+        if (avail == 0) return;  // the last line, ended by the end of the input
+        const char* b = in.data();
+        for (std::size_t i = 0; i < avail; ++i) {
+            const char ch = b[i];
+            if (ch == '\r') {
+                in.consume(i + 1);
+                if (in.fill(1) > 0 && *in.data() == '\n') in.consume(1);
+                return;
+            }
+            switch (phase) {
+                case Phase::X:
+                    if (ch == ' ')
+                        phase = Phase::Y;
+                    else if (!xs.ended())
+                        xs.feed(ch);
+                    break;
+                case Phase::Y:
+                    if (ch == ' ')
+                        phase = Phase::AfterSecondBlank;
+                    else if (!ys.ended())
+                        ys.feed(ch);
+                    break;
+                case Phase::AfterSecondBlank:
+                    if (ch == 'l') ex.add(roundEven32(xs.value()), roundEven32(ys.value()));
+                    phase = Phase::Rest;
+                    break;
+                case Phase::Rest: {
+                    const void* cr = std::memchr(b + i, '\r', avail - i);
+                    i = cr == nullptr ? avail - 1 : static_cast<std::size_t>(static_cast<const char*>(cr) - b) - 1;
+                    break;
+                }
+            }
+        }
+        in.consume(avail);
+    }
+}
+
 }  // namespace
 
 void scanBody(ConversionState& c) {
@@ -158,16 +203,7 @@ void scanBody(ConversionState& c) {
             // Whole lines only: the last CR whose next byte is known.
             const void* cr = ::memrchr(b, '\r', avail - 1);
             if (cr == nullptr) {
-                // One line longer than the buffer: measure it the general way.
-                std::string_view line;
-                in.nextLine(line);
-                const std::size_t p1 = line.find(' ');
-                const std::size_t p2 = p1 == line.npos ? line.npos : line.find(' ', p1 + 1);
-                if (p2 != line.npos && p2 + 1 < line.size() && line[p2 + 1] == 'l') {
-                    std::int32_t x, y;
-                    readXY(line, p1, p2, x, y);
-                    ex.add(x, y);
-                }
+                measureLongLine(in, ex);
                 continue;
             }
             stop = static_cast<std::size_t>(static_cast<const char*>(cr) - b) + 1;

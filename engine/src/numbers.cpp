@@ -2,7 +2,9 @@
 
 #include <charconv>
 #include <cmath>
+#include <algorithm>
 #include <limits>
+#include <string>
 
 #include "zarn/conversion_error.h"
 #include "zarn/path_helpers.h"
@@ -10,8 +12,6 @@
 namespace zarn {
 
 namespace {
-
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
 
 [[noreturn]] void overflow(double x, const char* width) {
     throw ConversionError("overflow: the value " + realText(x) + " does not fit in a " + width +
@@ -39,50 +39,117 @@ T fitInt(std::int64_t x, const char* width) {
 
 }  // namespace
 
-double leadingNumber(std::string_view word) {
-    std::size_t i = 0;
-    const std::size_t n = word.size();
-    bool negative = false;
-    if (i < n && (word[i] == '+' || word[i] == '-')) {
-        negative = word[i] == '-';
-        ++i;
+void NumberScanner::digit(char c, bool fraction) {
+    anyDigit_ = true;
+    if (digits_.empty() && c == '0') {
+        if (fraction) --scale_;  // 0.00d: the point moves
+        return;
     }
-    const std::size_t start = i;
-    while (i < n && isDigit(word[i])) ++i;
-    bool anyDigit = i > start;
-    if (i + 1 < n && word[i] == '.' && isDigit(word[i + 1])) {
-        i += 2;
-        while (i < n && isDigit(word[i])) ++i;
-        anyDigit = true;
-    } else if (anyDigit && i < n && word[i] == '.') {
-        ++i;  // "5." reads as 5
+    if (digits_.size() < kMaxDigits) {
+        digits_ += c;
+        if (fraction) --scale_;
+    } else {
+        sticky_ = sticky_ || c != '0';
+        if (!fraction) ++scale_;
     }
-    if (!anyDigit) return 0.0;
-    if (i < n && (word[i] == 'e' || word[i] == 'E')) {
-        std::size_t j = i + 1;
-        if (j < n && (word[j] == '+' || word[j] == '-')) ++j;
-        if (j < n && isDigit(word[j])) {
-            while (j < n && isDigit(word[j])) ++j;
-            i = j;
-        }
+}
+
+bool NumberScanner::feed(char c) {
+    if (shown_.size() < 40 && state_ != State::Ended) shown_ += c;
+    const bool isDigit = c >= '0' && c <= '9';
+    switch (state_) {
+        case State::Start:
+            if (c == '+' || c == '-') {
+                negative_ = c == '-';
+                state_ = State::Sign;
+                return true;
+            }
+            [[fallthrough]];
+        case State::Sign:
+            if (isDigit) {
+                digit(c, false);
+                state_ = State::Int;
+                return true;
+            }
+            if (c == '.') {
+                state_ = State::Point;
+                return true;
+            }
+            break;
+        case State::Point:  // a point before any digit needs one after it
+            if (isDigit) {
+                digit(c, true);
+                state_ = State::Frac;
+                return true;
+            }
+            break;
+        case State::Int:
+            if (isDigit) {
+                digit(c, false);
+                return true;
+            }
+            if (c == '.') {
+                state_ = State::Frac;
+                return true;
+            }
+            [[fallthrough]];
+        case State::Frac:
+            if (isDigit) {
+                digit(c, true);
+                return true;
+            }
+            if (c == 'e' || c == 'E') {
+                state_ = State::ExpMark;
+                return true;
+            }
+            break;
+        case State::ExpMark:
+            if (c == '+' || c == '-') {
+                exponentNegative_ = c == '-';
+                state_ = State::ExpSign;
+                return true;
+            }
+            [[fallthrough]];
+        case State::ExpSign:
+        case State::ExpDigits:
+            if (isDigit) {
+                exponent_ = std::min<std::int64_t>(exponent_ * 10 + (c - '0'), 1000000000);
+                state_ = State::ExpDigits;
+                return true;
+            }
+            break;
+        case State::Ended: return false;
     }
-    // from_chars takes no '+' in the exponent's place before digits only in the mantissa;
-    // the span [start, i) holds digits, '.', and an exponent, which it accepts as is.
-    double value = 0.0;
-    auto [ptr, ec] =
-        std::from_chars(word.data() + start, word.data() + i, value, std::chars_format::general);
-    if (ec == std::errc::result_out_of_range) {
-        // Too small rounds to zero; too large is an overflow.
-        bool tiny = false;
-        for (std::size_t k = start; k < i && !tiny; ++k) {
-            if (word[k] == 'e' || word[k] == 'E') tiny = k + 1 < i && word[k + 1] == '-';
-        }
-        if (tiny) return 0.0;
-        throw ConversionError("overflow: the number " + std::string(word.substr(0, 40)) +
-                              " is too large");
+    // A mark without digits after it ("1e", "1e+") is not part of the number.
+    if (state_ == State::ExpMark || state_ == State::ExpSign) exponent_ = 0;
+    state_ = State::Ended;
+    return false;
+}
+
+double NumberScanner::value() const {
+    if (!anyDigit_ || digits_.empty()) return 0.0;
+    std::int64_t power = scale_ + (exponentNegative_ ? -exponent_ : exponent_);
+    std::string text = digits_;
+    if (sticky_) {
+        text += '1';  // only whether something follows matters for the rounding
+        --power;
     }
+    text += 'e' + std::to_string(power);
+    double v = 0.0;
+    const auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
     (void)ptr;
-    return negative ? -value : value;
+    if (ec == std::errc::result_out_of_range) {
+        if (power < 0) return 0.0;
+        throw ConversionError("overflow: the number " + shown_ + " is too large");
+    }
+    return negative_ ? -v : v;
+}
+
+double leadingNumber(std::string_view word) {
+    NumberScanner scanner;
+    for (const char c : word)
+        if (!scanner.feed(c)) break;
+    return scanner.value();
 }
 
 double wordValue(std::string_view text) { return leadingNumber(afhak(text)); }

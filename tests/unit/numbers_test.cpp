@@ -23,6 +23,20 @@ TEST(LeadingNumber, ReadsTheNumberAtTheStartOfAWord) {
     for (const auto& c : cases) EXPECT_EQ(leadingNumber(c.word), c.value) << c.word;
 }
 
+TEST(LeadingNumber, LongWordsReadExactly) {
+    EXPECT_EQ(leadingNumber(std::string(5000, '0') + "12"), 12);
+    EXPECT_EQ(leadingNumber("0." + std::string(500, '0') + "1"), 0);
+    EXPECT_EQ(leadingNumber("0." + std::string(300, '0') + "1e305"), 1e4);
+    std::string digits;
+    for (int i = 0; i < 1000; ++i) digits += static_cast<char>('1' + i % 9);
+    EXPECT_EQ(leadingNumber(digits.substr(0, 300)), std::stod(digits.substr(0, 300)));
+    EXPECT_EQ(leadingNumber("0." + digits), std::stod("0." + digits));
+    // 2^53 + 1 is a tie between two doubles; a far digit decides it.
+    EXPECT_EQ(leadingNumber("9007199254740993." + std::string(900, '0') + "1"), 9007199254740994.0);
+    EXPECT_EQ(leadingNumber("9007199254740993." + std::string(900, '0')), 9007199254740992.0);
+    EXPECT_THROW(leadingNumber("1" + std::string(400, '0')), ConversionError);
+}
+
 TEST(LeadingNumber, AValueBeyondADoubleIsAnOverflow) {
     EXPECT_THROW(leadingNumber("1e400"), ConversionError);
     EXPECT_THROW(leadingNumber("-9e999"), ConversionError);

@@ -3,11 +3,38 @@
 // Every overflow throws ConversionError.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
 
 namespace zarn {
+
+// Reads the leading number of a word that arrives a byte at a time, holding at most a few
+// hundred digits whatever the word's length: a value is exact to the double it rounds to.
+class NumberScanner {
+public:
+    // Takes the next byte of the word; false once the number has ended before it.
+    bool feed(char c);
+    bool ended() const { return state_ == State::Ended; }
+    // The value so far; a value too large for a double is an overflow.
+    double value() const;
+
+private:
+    enum class State { Start, Sign, Point, Int, Frac, ExpMark, ExpSign, ExpDigits, Ended };
+    static constexpr std::size_t kMaxDigits = 800;
+    void digit(char c, bool fraction);
+
+    State state_ = State::Start;
+    bool negative_ = false;
+    bool anyDigit_ = false;
+    std::string digits_;       // significant digits, leading zeros dropped
+    bool sticky_ = false;      // a nonzero digit beyond kMaxDigits
+    std::int64_t scale_ = 0;   // power of ten that the kept digits are to be multiplied by
+    std::int64_t exponent_ = 0;
+    bool exponentNegative_ = false;
+    std::string shown_;        // the first characters, for the overflow message
+};
 
 // The number at the start of `word`: optional sign, digits, optional '.' with digits,
 // optional exponent. A word that does not begin with a number gives 0. A value too large
