@@ -34,6 +34,9 @@ constexpr const char* kUsage =
     "  --settings=FILE     read this settings file first; options given here override it\n"
     "                      (default: ZARN1_PS.INI in the current directory, when it exists)\n"
     "  --no-settings       read no settings file\n"
+    "  --one-drop          hand all FILEs to one conversion, as one drop on the window would\n"
+    "                      (which refuses more than one file)\n"
+    "  --rich-text         the drop also offers rich text, as some editors' drags do\n"
     "  --help              show this help and exit\n"
     "  --version           show the version and exit\n"
     "\n"
@@ -64,6 +67,7 @@ struct Options {
     std::optional<std::vector<bool>> gray;  // eight ticks, in the order 0.1 ... 0.8
     std::optional<std::string> settingsFile;
     bool noSettings = false;
+    bool oneDrop = false, richText = false;
     bool help = false, version = false;
     std::vector<std::string> files;
 };
@@ -104,6 +108,10 @@ Options parse(const std::vector<std::string>& args) {
             o.rotate = true;
         } else if (a == "--no-settings") {
             o.noSettings = true;
+        } else if (a == "--one-drop") {
+            o.oneDrop = true;
+        } else if (a == "--rich-text") {
+            o.richText = true;
         } else if (a == "--help") {
             o.help = true;
         } else if (a == "--version") {
@@ -220,10 +228,13 @@ int runBatchConverter(const std::vector<std::string>& args, std::ostream& out, s
     TerminalPlatform platform;
     base.LogAfdruk = 0;  // never opens a viewer
     int status = 0;
+    std::vector<DroppedData> drops;
     for (const std::string& file : o.files) {
-        JobSettings settings = base;  // each FILE as if it alone had been dropped
-        DroppedData drop;
-        drop.paths.push_back(absolute(file));
+        if (!o.oneDrop || drops.empty()) drops.push_back({{}, o.richText});
+        drops.back().paths.push_back(absolute(file));
+    }
+    for (const DroppedData& drop : drops) {
+        JobSettings settings = base;  // each drop as if it were the only one
         const DropResult r = Label3_OLEDragDrop(drop, settings, platform);
         if (r.outcome == DropOutcome::Completed) {
             out << r.output_path << "\n" << r.log_path << "\n";

@@ -54,6 +54,28 @@ TEST(BatchConverter, ConvertsEachFileAndReportsFailuresWithTheWindowsText) {
     EXPECT_TRUE(testing::fileExists(dir.file("BAD_E01_log.TXT")));
 }
 
+TEST(BatchConverter, EveryRefusalOfADropIsReachable) {
+    testing::ScratchDir dir;
+    testing::writeFile(dir.file("A.P01"), testing::Board().bytes());
+    const struct {
+        std::vector<std::string> args;
+        const char* err;
+    } cases[] = {
+        {{"--one-drop", dir.file("A.P01"), dir.file("A.P01")}, "Sorry, 1 tegelijk!\n"},
+        {{dir.path()}, "Sorry alleen files, geen directories\n"},
+        {{"--rich-text", "--lang=uk", dir.file("A.P01")}, "Sorry only Zarn1 *.ps files\n"},
+        {{"--crop=0.89", dir.file("A.P01")}, "Knip factor ongeldig!\n"},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> args{"--no-settings"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        const Outcome r = run(args);
+        EXPECT_EQ(r.status, 1);
+        EXPECT_EQ(r.err, c.err);
+    }
+    EXPECT_FALSE(testing::fileExists(dir.file("A_E01.ps")));
+}
+
 TEST(BatchConverter, OptionsReachTheConversion) {
     testing::ScratchDir dir;
     testing::Board board;
