@@ -93,12 +93,12 @@ inline bool digitsThenBlank(const char*& p, std::int32_t& value) {
     const char* start = p;
     std::int32_t v = 0;
     unsigned d;
-    while ((d = static_cast<unsigned char>(*p) - '0') <= 9 && p - start < 10) {
+    while ((d = static_cast<unsigned char>(*p) - '0') <= 9 && p - start < 9) {
         v = v * 10 + static_cast<std::int32_t>(d);
         ++p;
     }
     value = v;
-    return *p == ' ' && p > start && p - start <= 9;
+    return *p == ' ' && p > start;  // a tenth digit is not a blank
 }
 
 // The next blank or CR from p; a CR always lies ahead.
