@@ -1,5 +1,6 @@
 // Measuring the job: the scale and origin near the top of the page description, the
 // version-7 origin correction, the extremes of every drawing line and the exposure size.
+#include <cstdint>
 #include <cstring>
 
 #include "analysis_pass.h"
@@ -78,28 +79,65 @@ void applyVersion7Correction(JobGeometry& g) {
 
 namespace {
 
+// A whole number of at most eight digits as a sort key: its digits right-aligned, one a
+// byte, the units in the lowest byte. Keys order as the numbers do, so a coordinate can be
+// compared with the extremes before its value is worked out, which is rarely needed.
+using SortKey = std::int64_t;
+constexpr SortKey kBelowAll = -1;
+constexpr SortKey kAboveAll = INT64_MAX;
+
+SortKey keyOf(std::int32_t v) {
+    if (v < 0) return kBelowAll;
+    if (v > 99999999) return kAboveAll;
+    SortKey key = 0;
+    for (int byte = 0; v != 0; ++byte, v /= 10) key |= static_cast<SortKey>(v % 10) << (8 * byte);
+    return key;
+}
+
+// The leading digits of the eight bytes at p, all eight readable: how many there are (eight
+// when all are), with the bytes less '0' in `digits` (the first byte lowest).
+inline unsigned leadingDigits(const char* p, std::uint64_t& digits) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    digits = v - 0x3030303030303030ULL;
+    // A byte is no digit when it was below '0' or is above 9 now; a borrow only reaches
+    // the bytes after the first such byte.
+    const std::uint64_t notDigit = ((digits + 0x7676767676767676ULL) | digits) & 0x8080808080808080ULL;
+    return notDigit != 0 ? static_cast<unsigned>(__builtin_ctzll(notDigit)) >> 3 : 8;
+}
+
+// The first n (1 to 8) digits moved to the top bytes: leading zeros in front.
+inline std::uint64_t alignDigits(std::uint64_t digits, unsigned n) { return digits << (64 - 8 * n); }
+inline SortKey keyOfAligned(std::uint64_t aligned) {
+    return static_cast<SortKey>(__builtin_bswap64(aligned));
+}
+// The value of aligned digits, eight at a time.
+inline std::int32_t valueOfAligned(std::uint64_t d) {
+    d = d * 10 + (d >> 8);
+    d = (((d & 0x000000FF000000FFULL) * 0x000F424000000064ULL) +
+         (((d >> 16) & 0x000000FF000000FFULL) * 0x0000271000000001ULL)) >> 32;
+    return static_cast<std::int32_t>(d);
+}
+
 struct Extremes {
     std::int32_t maxX, maxY, minX, minY;
+    SortKey maxXKey = keyOf(maxX), maxYKey = keyOf(maxY), minXKey = keyOf(minX), minYKey = keyOf(minY);
+
     void add(std::int32_t x, std::int32_t y) {
-        if (x > maxX) maxX = x;
-        if (y > maxY) maxY = y;
-        if (x < minX) minX = x;
-        if (y < minY) minY = y;
+        if (x > maxX) maxXKey = keyOf(maxX = x);
+        if (y > maxY) maxYKey = keyOf(maxY = y);
+        if (x < minX) minXKey = keyOf(minX = x);
+        if (y < minY) minYKey = keyOf(minY = y);
+    }
+    // Two plain coordinates as aligned digits.
+    void addAligned(std::uint64_t x, std::uint64_t y) {
+        const SortKey kx = keyOfAligned(x), ky = keyOfAligned(y);
+        if (kx > maxXKey) maxX = valueOfAligned(x), maxXKey = kx;
+        if (ky > maxYKey) maxY = valueOfAligned(y), maxYKey = ky;
+        if (kx < minXKey) minX = valueOfAligned(x), minXKey = kx;
+        if (ky < minYKey) minY = valueOfAligned(y), minYKey = ky;
     }
 };
-
-// Digits from p while they last; true when they are one to nine and a blank follows.
-inline bool digitsThenBlank(const char*& p, std::int32_t& value) {
-    const char* start = p;
-    std::int32_t v = 0;
-    unsigned d;
-    while ((d = static_cast<unsigned char>(*p) - '0') <= 9 && p - start < 9) {
-        v = v * 10 + static_cast<std::int32_t>(d);
-        ++p;
-    }
-    value = v;
-    return *p == ' ' && p > start;  // a tenth digit is not a blank
-}
 
 // The next blank or CR from p; a CR always lies ahead.
 inline const char* blankOrLineEnd(const char* p) {
@@ -108,25 +146,35 @@ inline const char* blankOrLineEnd(const char* p) {
 }
 
 // Measures the lines in [p, limit), each ended by a CR (with an optional LF) that lies
-// before limit or at it. Returns the number of lines.
+// before limit or at it, with readable bytes after limit. Returns the number of lines.
 std::uint64_t measureLines(const char* p, const char* limit, Extremes& ex) {
     std::uint64_t lines = 0;
     while (p < limit) {
         ++lines;
+        // The common line: "x y l" with whole numbers of at most eight digits.
+        std::uint64_t dx, dy;
+        const unsigned nx = leadingDigits(p, dx);
+        if (nx > 0 && p[nx] == ' ') {
+            const char* q = p + nx + 1;
+            const unsigned ny = leadingDigits(q, dy);
+            if (ny > 0 && q[ny] == ' ') {
+                p = q + ny + 1;
+                if (*p == 'l') ex.addAligned(alignDigits(dx, nx), alignDigits(dy, ny));
+                while (*p != '\r') ++p;
+                ++p;
+                if (*p == '\n') ++p;
+                continue;
+            }
+        }
+        // Any other line, by the general rules.
         const char* line = p;
-        std::int32_t x, y;
-        const bool fastX = digitsThenBlank(p, x);
-        const char* p1 = fastX ? p : blankOrLineEnd(p);
+        const char* p1 = blankOrLineEnd(p);
         if (*p1 == ' ') {
-            p = p1 + 1;
-            const bool fastY = digitsThenBlank(p, y);
-            const char* p2 = fastY ? p : blankOrLineEnd(p);
+            const char* p2 = blankOrLineEnd(p1 + 1);
             if (*p2 == ' ' && p2[1] == 'l') {
-                if (!fastX || !fastY) {
-                    readXY(std::string_view(line, static_cast<std::size_t>(p2 - line) + 1),
-                           static_cast<std::size_t>(p1 - line), static_cast<std::size_t>(p2 - line),
-                           x, y);
-                }
+                std::int32_t x, y;
+                readXY(std::string_view(line, static_cast<std::size_t>(p2 - line) + 1),
+                       static_cast<std::size_t>(p1 - line), static_cast<std::size_t>(p2 - line), x, y);
                 ex.add(x, y);
             }
             p = p2;
