@@ -120,6 +120,15 @@ inline std::int32_t valueOfAligned(std::uint64_t d) {
 }
 
 struct Extremes {
+    explicit Extremes(const JobGeometry& g)
+        : maxX(g.max_x_units), maxY(g.max_y_units), minX(g.min_x_units), minY(g.min_y_units) {}
+    void storeIn(JobGeometry& g) const {
+        g.max_x_units = maxX;
+        g.max_y_units = maxY;
+        g.min_x_units = minX;
+        g.min_y_units = minY;
+    }
+
     std::int32_t maxX, maxY, minX, minY;
     SortKey maxXKey = keyOf(maxX), maxYKey = keyOf(maxY), minXKey = keyOf(minX), minYKey = keyOf(minY);
 
@@ -237,7 +246,7 @@ void measureLongLine(InputStream& in, Extremes& ex) {
 
 void scanBody(ConversionState& c) {
     JobGeometry& g = c.geo;
-    Extremes ex{g.max_x_units, g.max_y_units, g.min_x_units, g.min_y_units};
+    Extremes ex(g);
     InputStream& in = c.input;
     for (;;) {
         const std::size_t avail = in.fill(InputStream::kBufferSize / 2);
@@ -260,15 +269,12 @@ void scanBody(ConversionState& c) {
         in.countLines(measureLines(b, b + stop, ex));
         in.consume(stop);
     }
-    g.max_x_units = ex.maxX;
-    g.max_y_units = ex.maxY;
-    g.min_x_units = ex.minX;
-    g.min_y_units = ex.minY;
+    ex.storeIn(g);
 }
 
 void scanBodyByLines(ConversionState& c) {
     JobGeometry& g = c.geo;
-    Extremes ex{g.max_x_units, g.max_y_units, g.min_x_units, g.min_y_units};
+    Extremes ex(g);
     std::string_view line;
     while (c.input.nextLine(line)) {
         const std::size_t p1 = line.find(' ');
@@ -279,10 +285,7 @@ void scanBodyByLines(ConversionState& c) {
         readXY(line, p1, p2, x, y);
         ex.add(x, y);
     }
-    g.max_x_units = ex.maxX;
-    g.max_y_units = ex.maxY;
-    g.min_x_units = ex.minX;
-    g.min_y_units = ex.minY;
+    ex.storeIn(g);
 }
 
 void scaleExtremesAndSize(JobGeometry& g) {

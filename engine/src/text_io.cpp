@@ -140,26 +140,23 @@ void OutputFile::writeSlow(const char* p, std::size_t n) {
 
 void OutputFile::close() {
     if (fd_ < 0) return;
+    std::string failure;
     try {
         flush();
-    } catch (...) {
-        ::close(fd_);
-        fd_ = -1;
-        throw;
+    } catch (const ConversionError& e) {
+        failure = e.what();
     }
     const int fd = fd_;
     fd_ = -1;
-    if (::close(fd) != 0) throw ConversionError("cannot write " + path_ + ": " + systemReason());
+    if (::close(fd) != 0 && failure.empty()) failure = "cannot write " + path_ + ": " + systemReason();
+    if (!failure.empty()) throw ConversionError(failure);
 }
 
 void OutputFile::closeQuietly() noexcept {
-    if (fd_ < 0) return;
     try {
-        flush();
+        close();
     } catch (...) {
     }
-    ::close(fd_);
-    fd_ = -1;
 }
 
 }  // namespace zarn
