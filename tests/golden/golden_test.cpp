@@ -12,39 +12,29 @@
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <set>
 #include <sstream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "process.h"
+#include "test_support.h"
 
 namespace fs = std::filesystem;
 
 namespace {
 
+using zarn::testing::readFile;
+using zarn::testing::RunResult;
+using zarn::testing::ScratchDir;
+
 const fs::path kDataDir = ZARN_GOLDEN_DATA_DIR;
 const char* const kConverter = ZARN_CONVERT_EXE;
 const char* const kDirToken = "@DIR@";
-
-std::string readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
 
 std::vector<std::string> caseNames() {
     std::vector<std::string> names;
@@ -135,72 +125,6 @@ std::string firstDifference(const std::string& expected, const std::string& actu
     return msg.str();
 }
 
-class TempDir {
-public:
-    TempDir() {
-        std::string tmpl = (fs::temp_directory_path() / "zarn-golden-XXXXXX").string();
-        if (::mkdtemp(tmpl.data()) == nullptr) {
-            throw std::runtime_error(std::string("mkdtemp: ") + std::strerror(errno));
-        }
-        path_ = fs::canonical(tmpl);
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path_, ec);
-    }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const fs::path& path() const { return path_; }
-
-private:
-    fs::path path_;
-};
-
-struct RunResult {
-    int status = -1;  // exit status, or -1 when the process did not exit normally
-    std::string stdoutText;
-    std::string stderrText;
-};
-
-// Runs the converter without a shell; stdout and stderr go to files in `captureDir`.
-RunResult runConverter(const std::vector<std::string>& args, const fs::path& captureDir) {
-    const std::string outPath = (captureDir / "stdout").string();
-    const std::string errPath = (captureDir / "stderr").string();
-
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(),
-                                     O_WRONLY | O_CREAT | O_TRUNC, 0644);
-
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(kConverter));
-    for (const auto& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-    argv.push_back(nullptr);
-
-    RunResult result;
-    pid_t pid = 0;
-    const int rc = posix_spawn(&pid, kConverter, &actions, nullptr, argv.data(), environ);
-    posix_spawn_file_actions_destroy(&actions);
-    if (rc != 0) {
-        result.stderrText = std::string("posix_spawn failed: ") + std::strerror(rc);
-        return result;
-    }
-    int wstatus = 0;
-    while (::waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
-    }
-    if (WIFEXITED(wstatus)) {
-        result.status = WEXITSTATUS(wstatus);
-    } else if (WIFSIGNALED(wstatus)) {
-        result.stderrText = "killed by signal " + std::to_string(WTERMSIG(wstatus)) + "\n";
-    }
-    result.stdoutText = readFile(outPath);
-    result.stderrText += readFile(errPath);
-    return result;
-}
-
 std::set<std::string> filesIn(const fs::path& dir) {
     std::set<std::string> names;
     for (const auto& entry : fs::directory_iterator(dir)) {
@@ -222,28 +146,29 @@ TEST_P(Golden, MatchesExpectedFiles) {
     const fs::path input = kDataDir / (name + ".P01");
     ASSERT_TRUE(fs::is_regular_file(input)) << "missing input " << input;
 
-    TempDir work;
-    TempDir capture;
-    const fs::path copied = work.path() / input.filename();
+    ScratchDir scratch;
+    const fs::path work = scratch.path();
+    const fs::path copied = work / input.filename();
     fs::copy_file(input, copied);
 
-    std::vector<std::string> args{"--no-settings"};
+    std::vector<std::string> args{kConverter, "--no-settings"};
     for (auto& a : readArgs(kDataDir / (name + ".args"))) args.push_back(std::move(a));
     args.push_back(copied.string());
 
-    const RunResult run = runConverter(args, capture.path());
+    // The child's output is caught outside `work`, which must hold only what the run wrote.
+    const RunResult run = zarn::testing::run(args);
 
     int wantStatus = 0;
     if (fs::exists(kDataDir / (name + ".status"))) {
         wantStatus = std::atoi(readFile(kDataDir / (name + ".status")).c_str());
     }
-    EXPECT_EQ(run.status, wantStatus) << "stdout:\n" << run.stdoutText
-                                      << "stderr:\n" << run.stderrText;
+    EXPECT_EQ(run.status, wantStatus) << "stdout:\n" << run.out
+                                      << "stderr:\n" << run.err;
     if (fs::exists(kDataDir / (name + ".stderr"))) {
         const std::string wantMessage = readFile(kDataDir / (name + ".stderr"));
-        EXPECT_NE(run.stderrText.find(wantMessage), std::string::npos)
+        EXPECT_NE(run.err.find(wantMessage), std::string::npos)
             << "stderr does not contain \"" << visible(wantMessage) << "\"\nstderr:\n"
-            << run.stderrText;
+            << run.err;
     }
 
     std::set<std::string> wantFiles{copied.filename().string()};
@@ -252,17 +177,17 @@ TEST_P(Golden, MatchesExpectedFiles) {
         const fs::path expectedPath = kDataDir / fileName;
         if (!fs::exists(expectedPath)) continue;
         wantFiles.insert(fileName);
-        const fs::path actualPath = work.path() / fileName;
+        const fs::path actualPath = work / fileName;
         if (!fs::exists(actualPath)) {
             ADD_FAILURE() << fileName << " was not written";
             continue;
         }
         std::string expected = readFile(expectedPath);
-        expected = replaceAll(expected, kDirToken, work.path().string());
+        expected = replaceAll(expected, kDirToken, work.string());
         const std::string diff = firstDifference(expected, readFile(actualPath));
         EXPECT_TRUE(diff.empty()) << fileName << ": " << diff;
     }
-    const std::set<std::string> gotFiles = filesIn(work.path());
+    const std::set<std::string> gotFiles = filesIn(work);
     EXPECT_EQ(gotFiles, wantFiles) << "files after the run: " << join(gotFiles)
                                    << "\nexpected: " << join(wantFiles);
 }

@@ -12,9 +12,17 @@
 #include <vector>
 
 #include "process.h"
+#include "test_support.h"
 
 namespace zarn::gs {
 namespace {
+
+using testing::findInPath;
+using testing::readFile;
+using testing::run;
+using testing::RunResult;
+using testing::ScratchDir;
+using testing::writeFile;
 
 // ---------------------------------------------------------------------------------------------
 // Inputs
@@ -235,6 +243,7 @@ struct OutputGeometry {
     Box box{};
     double halfWidth = 0;  // PS units
     double slack = 0;      // whole-unit rounding of the box and the translate, PS units
+    double tolerance() const { return halfWidth + slack; }
 };
 
 OutputGeometry geometryOf(const std::string& output) {
@@ -261,6 +270,15 @@ OutputGeometry geometryOf(const std::string& output) {
     // Zarn and raw units (0.5 and scale / 2 Zarn units); the bbox device works in pixels.
     g.slack = 0.5 + (0.5 + scale / 2) * kPsPerZarn + 0.05;
     return g;
+}
+
+// Margins aside, the marks reach every edge of the box we wrote: the measurement is not short.
+void expectReachesEdges(const Box& m, const OutputGeometry& g, const Mode& mode) {
+    const double tol = g.tolerance();
+    EXPECT_NEAR(m.llx, g.box.llx, tol);
+    EXPECT_NEAR(m.lly, g.box.lly, tol);
+    EXPECT_NEAR(m.urx, g.box.urx - mode.widthMargin, tol);
+    EXPECT_NEAR(m.ury, g.box.ury - mode.endMargin, tol);
 }
 
 bool mentionsError(const RunResult& r) {
@@ -345,7 +363,7 @@ protected:
         return all;
     }
 
-    TempDir dir_;
+    ScratchDir dir_;
     std::string gs_;
 };
 
@@ -404,18 +422,14 @@ TEST_P(OutputMarks, FillOurBoundingBox) {
     const auto m = marks({"-dDEVICEWIDTHPOINTS=5000", "-dDEVICEHEIGHTPOINTS=5000", "-dFIXEDMEDIA"},
                          output);
     ASSERT_TRUE(m);
-    const double tol = g.halfWidth + g.slack;
+    const double tol = g.tolerance();
     SCOPED_TRACE(::testing::Message() << "marks " << *m << ", ours " << g.box << ", tolerance "
                                       << tol);
     EXPECT_GE(m->llx, g.box.llx - tol);
     EXPECT_GE(m->lly, g.box.lly - tol);
     EXPECT_LE(m->urx, g.box.urx + tol);
     EXPECT_LE(m->ury, g.box.ury + tol);
-
-    EXPECT_NEAR(m->llx, g.box.llx, tol);
-    EXPECT_NEAR(m->lly, g.box.lly, tol);
-    EXPECT_NEAR(m->urx, g.box.urx - mode.widthMargin, tol);
-    EXPECT_NEAR(m->ury, g.box.ury - mode.endMargin, tol);
+    expectReachesEdges(*m, g, mode);
 }
 
 INSTANTIATE_TEST_SUITE_P(Unrotated, OutputMarks,
@@ -440,13 +454,9 @@ TEST_P(EpsCrop, KeepsEveryMark) {
     ASSERT_TRUE(cropped);
     const Box m{cropped->llx + g.box.llx, cropped->lly + g.box.lly, cropped->urx + g.box.llx,
                 cropped->ury + g.box.lly};
-    const double tol = g.halfWidth + g.slack;
     SCOPED_TRACE(::testing::Message() << "cropped marks " << m << ", ours " << g.box
-                                      << ", tolerance " << tol);
-    EXPECT_NEAR(m.llx, g.box.llx, tol);
-    EXPECT_NEAR(m.lly, g.box.lly, tol);
-    EXPECT_NEAR(m.urx, g.box.urx - mode.widthMargin, tol);
-    EXPECT_NEAR(m.ury, g.box.ury - mode.endMargin, tol);
+                                      << ", tolerance " << g.tolerance());
+    expectReachesEdges(m, g, mode);
 }
 
 INSTANTIATE_TEST_SUITE_P(Eps, EpsCrop,

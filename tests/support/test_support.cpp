@@ -19,10 +19,11 @@ bool RecordingPlatform::isDirectory(const std::string& path) {
 ScratchDir::ScratchDir() {
     std::string templ = (std::filesystem::temp_directory_path() / "zarn-test-XXXXXX").string();
     if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = templ;
+    path_ = std::filesystem::canonical(templ).string();
 }
 
 ScratchDir::~ScratchDir() {
+    if (keep_) return;
     std::error_code ec;
     std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
                                  std::filesystem::perm_options::add, ec);
@@ -80,6 +81,12 @@ std::vector<std::string> Converted::logLines() const {
         from = end + 2;
     }
     return lines;
+}
+
+JobSettings quietSettings() {
+    JobSettings s;
+    s.LogAfdruk = 0;
+    return s;
 }
 
 Converted convert(const ScratchDir& dir, const std::string& input, JobSettings settings,

@@ -33,7 +33,8 @@ struct RecordingPlatform : Platform {
     void endProgram() override { ++ended; }
 };
 
-// A fresh directory under the system's temporary directory, removed with its content.
+// A fresh directory under the system's temporary directory (its path free of links), removed
+// with its content unless keep() was called (a failing test keeps its files for a look).
 class ScratchDir {
 public:
     ScratchDir();
@@ -42,9 +43,11 @@ public:
     ScratchDir& operator=(const ScratchDir&) = delete;
     const std::string& path() const { return path_; }
     std::string file(const std::string& name) const { return path_ + "/" + name; }
+    void keep() { keep_ = true; }
 
 private:
     std::string path_;
+    bool keep_ = false;
 };
 
 std::string readFile(const std::string& path);
@@ -74,6 +77,9 @@ struct Board {
     // The window is padded with prolog lines to fifteen turns of the analysis pass.
     std::string bytes() const;
 };
+
+// The start values, with the log popup off: a conversion that opens no viewer.
+JobSettings quietSettings();
 
 struct Converted {
     DropResult result;

@@ -14,20 +14,13 @@ namespace {
 
 using testing::Board;
 using testing::Converted;
+using testing::quietSettings;
 using testing::ScratchDir;
-
-JobSettings quiet() {
-    JobSettings s;
-    s.LogAfdruk = 0;
-    return s;
-}
 
 bool hasLine(const Converted& c, const std::string& line) {
     const auto lines = c.logLines();
     return std::find(lines.begin(), lines.end(), line) != lines.end();
 }
-
-std::string messageOf(const Converted& c) { return c.result.message; }
 
 TEST(HeaderScan, RefusesWhatIsNotAZarnHeader) {
     enum Expect { Ok, NotPostScript, SecondTime, Runtime };
@@ -54,7 +47,7 @@ TEST(HeaderScan, RefusesWhatIsNotAZarnHeader) {
     for (const auto& c : cases) {
         Board board;
         board.*(c.field) = c.line;
-        const Converted got = testing::convert(dir, board.bytes(), quiet());
+        const Converted got = testing::convert(dir, board.bytes(), quietSettings());
         std::string expected;
         switch (c.expect) {
             case Ok: EXPECT_EQ(got.result.outcome, DropOutcome::Completed) << c.line; continue;
@@ -95,7 +88,7 @@ TEST(HeaderScan, VersionLineAndBoundingBoxNumbers) {
         Board board;
         board.creator = c.creator;
         board.bbox = c.bbox;
-        const Converted got = testing::convert(dir, board.bytes(), quiet());
+        const Converted got = testing::convert(dir, board.bytes(), quietSettings());
         ASSERT_EQ(got.result.outcome, DropOutcome::Completed) << got.result.message;
         const auto lines = got.logLines();
         EXPECT_EQ(lines.at(9), c.version);
@@ -124,18 +117,18 @@ TEST(JobGeometry, OriginAndVersion7Correction) {
     Board board;
     board.creator = "%%Creator: Zarn1 7.04";
     board.window = {"2 zarn_units scale", "1000 2000 translate"};
-    Converted got = testing::convert(dir, board.bytes(), quiet());
+    Converted got = testing::convert(dir, board.bytes(), quietSettings());
     ASSERT_EQ(got.result.outcome, DropOutcome::Completed) << got.result.message;
     EXPECT_TRUE(hasLine(got, " Zarn nulpunt offset: X = 2000 en Y = 4000 Zarn units, X = 39.7 mm en Y = 79.4 mm,"));
     EXPECT_TRUE(hasLine(got, " Zarn7 korr.  offset, X = 1748 en Y = 3496 Zarn units, "));
     EXPECT_TRUE(hasLine(got, " Schaalfactor =  2 "));
 
     board.window = {"1 zarn_units scale", "200 400 translate"};
-    got = testing::convert(dir, board.bytes(), quiet());
+    got = testing::convert(dir, board.bytes(), quietSettings());
     EXPECT_TRUE(hasLine(got, " Zarn7 korr.  offset, X = 0 en Y = 0 Zarn units, "));
 
     board.window = {"% no scale here"};
-    got = testing::convert(dir, board.bytes(), quiet());
+    got = testing::convert(dir, board.bytes(), quietSettings());
     EXPECT_TRUE(hasLine(got, " Geen ZARN-postscript translate parameter gevonden! Klopt alles wel?"));
 }
 
@@ -161,7 +154,7 @@ TEST(JobGeometry, DrawingLinesSetTheExtremes) {
     for (const auto& c : cases) {
         Board board;
         board.body = c.body;
-        const Converted got = testing::convert(dir, board.bytes(), quiet());
+        const Converted got = testing::convert(dir, board.bytes(), quietSettings());
         ASSERT_EQ(got.result.outcome, DropOutcome::Completed) << got.result.message;
         EXPECT_TRUE(hasLine(got, c.maxX)) << c.body.front();
         EXPECT_TRUE(hasLine(got, c.minX)) << c.body.front();
@@ -172,7 +165,7 @@ TEST(JobGeometry, AnInputEndingInsideTheWindowIsARuntimeFailure) {
     ScratchDir dir;
     std::string bytes = Board().bytes();
     bytes = bytes.substr(0, bytes.find("% prolog line"));
-    const Converted got = testing::convert(dir, bytes, quiet());
+    const Converted got = testing::convert(dir, bytes, quietSettings());
     EXPECT_EQ(got.result.outcome, DropOutcome::ErrorExit);
     EXPECT_NE(got.result.message.find("ended while a line was expected"), std::string::npos)
         << got.result.message;
@@ -183,7 +176,7 @@ TEST(JobGeometry, OverflowingCoordinatesAreRuntimeFailures) {
     for (const char* line : {"3000000000 1 l", "1 1e12 l", "5e9 x l"}) {
         Board board;
         board.body = {line};
-        const Converted got = testing::convert(dir, board.bytes(), quiet());
+        const Converted got = testing::convert(dir, board.bytes(), quietSettings());
         EXPECT_EQ(got.result.outcome, DropOutcome::ErrorExit) << line;
         EXPECT_NE(got.result.message.find("overflow"), std::string::npos) << got.result.message;
     }

@@ -11,13 +11,8 @@ namespace {
 
 using testing::Board;
 using testing::Converted;
+using testing::quietSettings;
 using testing::ScratchDir;
-
-JobSettings quiet() {
-    JobSettings s;
-    s.LogAfdruk = 0;
-    return s;
-}
 
 TEST(Drop, CropFactorIsCheckedInSinglePrecision) {
     const struct {
@@ -27,7 +22,7 @@ TEST(Drop, CropFactorIsCheckedInSinglePrecision) {
                  {"0.89", false}, {"1.01", false}, {"", false},   {"abc", false}, {"-1", false}};
     ScratchDir dir;
     for (const auto& c : cases) {
-        JobSettings s = quiet();
+        JobSettings s = quietSettings();
         s.Text_crop = c.text;
         s.Text_eind = "7";
         s.Text_breed = "";
@@ -45,7 +40,7 @@ TEST(Drop, CropFactorIsCheckedInSinglePrecision) {
 }
 
 TEST(Drop, TheRefusedCropValueStaysInTheSettings) {
-    JobSettings s = quiet();
+    JobSettings s = quietSettings();
     s.Text_crop = "1.01";
     s.Text_eind = "07";
     s.Text_breed = "2.5";
@@ -70,7 +65,7 @@ TEST(Drop, IntakeRefusalsLeaveTheProgramRunning) {
         {{{dir.file("A.P01")}, true}, false, DropOutcome::RichText, "Sorry alleen Zarn1 *.ps files"},
     };
     for (const auto& c : cases) {
-        JobSettings s = quiet();
+        JobSettings s = quietSettings();
         if (c.english) s.LANG = "UK";
         testing::RecordingPlatform platform;
         const DropResult r = Label3_OLEDragDrop(c.drop, s, platform);
@@ -84,7 +79,7 @@ TEST(Drop, IntakeRefusalsLeaveTheProgramRunning) {
 }
 
 TEST(Drop, ADropWithoutAnyPathIsARuntimeFailure) {
-    JobSettings s = quiet();
+    JobSettings s = quietSettings();
     testing::RecordingPlatform platform;
     const DropResult r = Label3_OLEDragDrop({}, s, platform);
     EXPECT_EQ(r.outcome, DropOutcome::ErrorExit);
@@ -110,7 +105,7 @@ TEST(Drop, NamesOfOutputAndLog) {
     };
     ScratchDir dir;
     for (const auto& c : cases) {
-        JobSettings s = quiet();
+        JobSettings s = quietSettings();
         s.pageregel = c.eps ? 0 : 1;
         const Converted got = testing::convert(dir, Board().bytes(), s, c.input);
         EXPECT_EQ(got.result.outcome, DropOutcome::Completed) << c.input << got.result.message;
@@ -133,22 +128,22 @@ TEST(Drop, BadNamesEndInTheErrorExit) {
     };
     ScratchDir dir;
     for (const auto& c : cases) {
-        const Converted got = testing::convert(dir, Board().bytes(), quiet(), c.name);
+        const Converted got = testing::convert(dir, Board().bytes(), quietSettings(), c.name);
         EXPECT_EQ(got.result.outcome, DropOutcome::ErrorExit) << c.name;
         EXPECT_EQ(got.result.message, c.message) << c.name;
     }
     // The last dot lies in a directory name and the file name has none.
     ::mkdir(dir.file("jobs.P01").c_str(), 0755);
-    const Converted got = testing::convert(dir, Board().bytes(), quiet(), "jobs.P01/board");
+    const Converted got = testing::convert(dir, Board().bytes(), quietSettings(), "jobs.P01/board");
     EXPECT_EQ(got.result.outcome, DropOutcome::ErrorExit);
     EXPECT_NE(got.result.message.find("invalid argument"), std::string::npos) << got.result.message;
 }
 
 TEST(Drop, ASecondRunIsRefusedAfterTheLogFrame) {
     ScratchDir dir;
-    const Converted first = testing::convert(dir, Board().bytes(), quiet());
+    const Converted first = testing::convert(dir, Board().bytes(), quietSettings());
     ASSERT_EQ(first.result.outcome, DropOutcome::Completed);
-    JobSettings uk = quiet();
+    JobSettings uk = quietSettings();
     uk.LANG = "UK";
     const Converted again = testing::convert(dir, first.output, uk, "AGAIN.P01");
     EXPECT_EQ(again.result.message, "Is the inputfilename OK?  \rThis is the second time, don't do that...  ");
@@ -162,7 +157,7 @@ TEST(Drop, ALoneLineFeedDoesNotEndALine) {
     std::string bytes = Board().bytes();
     for (std::size_t at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at))
         bytes.erase(at, 1);
-    const Converted got = testing::convert(dir, bytes, quiet());
+    const Converted got = testing::convert(dir, bytes, quietSettings());
     EXPECT_EQ(got.result.outcome, DropOutcome::ErrorExit);
     EXPECT_NE(got.result.message.find("ended while a line was expected"), std::string::npos);
 }
@@ -180,7 +175,7 @@ TEST(Drop, FinishOpensTheLogAndConfirms) {
     EXPECT_EQ(got.platform.messages[0].icon, MessageIcon::Information);
     EXPECT_EQ(got.platform.messages[0].text, "Routine tot eind volbracht ! ");
 
-    got = testing::convert(dir, Board().bytes(), quiet());
+    got = testing::convert(dir, Board().bytes(), quietSettings());
     EXPECT_TRUE(got.platform.opened.empty());
     EXPECT_TRUE(got.platform.messages.empty());
     EXPECT_EQ(got.platform.beeps, 0);
@@ -199,7 +194,7 @@ TEST(Drop, AViewerThatCannotStartIsARuntimeFailureAfterTheFilesAreComplete) {
 
 TEST(Drop, MissingInputIsARuntimeFailureNamingTheFile) {
     ScratchDir dir;
-    JobSettings s = quiet();
+    JobSettings s = quietSettings();
     testing::RecordingPlatform platform;
     const DropResult r = Label3_OLEDragDrop({{dir.file("GONE.P01")}, false}, s, platform);
     EXPECT_EQ(r.outcome, DropOutcome::ErrorExit);
@@ -215,7 +210,7 @@ TEST(Drop, AnOutputOrLogLinkedToTheInputIsRefusedBeforeAnythingIsEmptied) {
         testing::writeFile(dir.file("BOARD.P01"), input);
         ::unlink(dir.file(link).c_str());
         ASSERT_EQ(::symlink(dir.file("BOARD.P01").c_str(), dir.file(link).c_str()), 0);
-        JobSettings s = quiet();
+        JobSettings s = quietSettings();
         testing::RecordingPlatform platform;
         const DropResult r = Label3_OLEDragDrop({{dir.file("BOARD.P01")}, false}, s, platform);
         EXPECT_EQ(r.outcome, DropOutcome::ErrorExit) << link;
@@ -230,7 +225,7 @@ TEST(Drop, UnwritableOutputFolderIsARuntimeFailure) {
     ScratchDir dir;
     testing::writeFile(dir.file("BOARD.P01"), Board().bytes());
     ::chmod(dir.path().c_str(), 0555);
-    JobSettings s = quiet();
+    JobSettings s = quietSettings();
     testing::RecordingPlatform platform;
     const DropResult r = Label3_OLEDragDrop({{dir.file("BOARD.P01")}, false}, s, platform);
     ::chmod(dir.path().c_str(), 0755);
@@ -240,7 +235,7 @@ TEST(Drop, UnwritableOutputFolderIsARuntimeFailure) {
 
 TEST(Drop, LogFrameInBothLanguages) {
     ScratchDir dir;
-    JobSettings s = quiet();
+    JobSettings s = quietSettings();
     s.LANG = "UK";
     s.pageregel = 0;
     s.kantel = 0;

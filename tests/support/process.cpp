@@ -8,19 +8,19 @@
 
 #include <cerrno>
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include <cstring>
 #include <sstream>
-#include <stdexcept>
+
+#include "test_support.h"
 
 extern char** environ;
 
-namespace zarn::gs {
+namespace zarn::testing {
 
 RunResult run(const std::vector<std::string>& argv) {
     RunResult result;
     // The child's output goes to two files: no pipes to drain, no deadlock on a chatty child.
-    TempDir capture;
+    ScratchDir capture;
     const std::string outPath = capture.file("stdout"), errPath = capture.file("stderr");
 
     std::vector<char*> args;
@@ -38,16 +38,20 @@ RunResult run(const std::vector<std::string>& argv) {
     const int rc = posix_spawnp(&pid, args[0], &actions, nullptr, args.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     if (rc != 0) {
-        result.err = "cannot start " + argv[0];
+        result.err = "cannot start " + argv[0] + ": " + std::strerror(rc);
         return result;
     }
     int wstatus = 0;
     while (waitpid(pid, &wstatus, 0) < 0) {
         if (errno != EINTR) return result;
     }
-    if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
+    if (WIFEXITED(wstatus)) {
+        result.status = WEXITSTATUS(wstatus);
+    } else if (WIFSIGNALED(wstatus)) {
+        result.err = "killed by signal " + std::to_string(WTERMSIG(wstatus)) + "\n";
+    }
     result.out = readFile(outPath);
-    result.err = readFile(errPath);
+    result.err += readFile(errPath);
     return result;
 }
 
@@ -67,29 +71,4 @@ std::optional<std::string> findInPath(const std::string& name) {
     return std::nullopt;
 }
 
-TempDir::TempDir() {
-    std::string pattern = (std::filesystem::temp_directory_path() / "zarn-gs-XXXXXX").string();
-    if (!::mkdtemp(pattern.data())) throw std::runtime_error("mkdtemp failed");
-    path_ = pattern;
-}
-
-TempDir::~TempDir() {
-    if (keep_) return;
-    std::error_code ec;
-    std::filesystem::remove_all(path_, ec);
-}
-
-std::string readFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
-
-void writeFile(const std::string& path, const std::string& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    if (!out) throw std::runtime_error("cannot write " + path);
-}
-
-}  // namespace zarn::gs
+}  // namespace zarn::testing
