@@ -17,11 +17,6 @@ using testing::Converted;
 using testing::quietSettings;
 using testing::ScratchDir;
 
-bool hasLine(const Converted& c, const std::string& line) {
-    const auto lines = c.logLines();
-    return std::find(lines.begin(), lines.end(), line) != lines.end();
-}
-
 TEST(HeaderScan, RefusesWhatIsNotAZarnHeader) {
     enum Expect { Ok, NotPostScript, SecondTime, Runtime };
     const struct {
@@ -64,39 +59,6 @@ TEST(HeaderScan, RefusesWhatIsNotAZarnHeader) {
     }
 }
 
-TEST(HeaderScan, VersionLineAndBoundingBoxNumbers) {
-    const struct {
-        const char* creator;
-        const char* bbox;
-        const char* version;
-        const char* llx;  // line A4
-        const char* urx;  // line A6
-    } cases[] = {
-        {"%%Creator: Zarn1 7.04", "%%BoundingBox: 0 0 595 842", " Zarn postscript versie 7.xx geconstateerd!",
-         " Oorsprong X-maat opgave in de job =  0  PS units =  0  mm",
-         " Maximale  X-maat opgave in de job =  595  PS units =  209.9  mm,  alleen Job = 209.9  mm"},
-        {"%%Creator: Zarn1 6.10 17.05", "%%BoundingBox: -0.5 0 595.9 841.2",
-         " Zarn postscript versie 7.xx geconstateerd!",
-         " Oorsprong X-maat opgave in de job = -1  PS units = -0.4  mm",
-         " Maximale  X-maat opgave in de job =  595  PS units =  209.9  mm,  alleen Job = 210.3  mm"},
-        {"%%Creator: Zarn1 6.10", "%%BoundingBox:  0 0 595 842", " Zarn postscript versie 7.xx NIET geconstateerd!",
-         " Oorsprong X-maat opgave in de job =  0  PS units =  0  mm",
-         " Maximale  X-maat opgave in de job =  0  PS units =  0  mm,  alleen Job = 0  mm"},
-    };
-    ScratchDir dir;
-    for (const auto& c : cases) {
-        Board board;
-        board.creator = c.creator;
-        board.bbox = c.bbox;
-        const Converted got = testing::convert(dir, board.bytes(), quietSettings());
-        ASSERT_EQ(got.result.outcome, DropOutcome::Completed) << got.result.message;
-        const auto lines = got.logLines();
-        EXPECT_EQ(lines.at(9), c.version);
-        EXPECT_EQ(lines.at(13), c.llx);
-        EXPECT_EQ(lines.at(15), c.urx);
-    }
-}
-
 TEST(JobGeometry, PageDimensionsFollowTheCropFactor) {
     const struct {
         float crop;
@@ -109,55 +71,6 @@ TEST(JobGeometry, PageDimensionsFollowTheCropFactor) {
         EXPECT_EQ(s.A4_kortPS, c.a4short);
         EXPECT_EQ(s.A4_langPS, c.a4long);
         EXPECT_EQ(s.A3_langPS, c.a3long);
-    }
-}
-
-TEST(JobGeometry, OriginAndVersion7Correction) {
-    ScratchDir dir;
-    Board board;
-    board.creator = "%%Creator: Zarn1 7.04";
-    board.window = {"2 zarn_units scale", "1000 2000 translate"};
-    Converted got = testing::convert(dir, board.bytes(), quietSettings());
-    ASSERT_EQ(got.result.outcome, DropOutcome::Completed) << got.result.message;
-    EXPECT_TRUE(hasLine(got, " Zarn nulpunt offset: X = 2000 en Y = 4000 Zarn units, X = 39.7 mm en Y = 79.4 mm,"));
-    EXPECT_TRUE(hasLine(got, " Zarn7 korr.  offset, X = 1748 en Y = 3496 Zarn units, "));
-    EXPECT_TRUE(hasLine(got, " Schaalfactor =  2 "));
-
-    board.window = {"1 zarn_units scale", "200 400 translate"};
-    got = testing::convert(dir, board.bytes(), quietSettings());
-    EXPECT_TRUE(hasLine(got, " Zarn7 korr.  offset, X = 0 en Y = 0 Zarn units, "));
-
-    board.window = {"% no scale here"};
-    got = testing::convert(dir, board.bytes(), quietSettings());
-    EXPECT_TRUE(hasLine(got, " Geen ZARN-postscript translate parameter gevonden! Klopt alles wel?"));
-}
-
-TEST(JobGeometry, DrawingLinesSetTheExtremes) {
-    const struct {
-        std::vector<std::string> body;
-        const char* maxX;
-        const char* minX;
-    } cases[] = {
-        {{"12.5 7.5 l"}, " Maximale  X-maat in de job =  12  ZARN units =  0.7  PS units =  0.2  mm",
-         " Oorsprong X-maat in de job =  12  ZARN units =  0.7  PS units =  0.2  mm"},
-        {{"12 34 lineto", "99 34 moveto", "98  34 l"},
-         " Maximale  X-maat in de job =  12  ZARN units =  0.7  PS units =  0.2  mm",
-         " Oorsprong X-maat in de job =  12  ZARN units =  0.7  PS units =  0.2  mm"},
-        {{"6000 10 l"}, " Maximale  X-maat in de job =  6000  ZARN units =  337.5  PS units =  119.1  mm",
-         " Oorsprong X-maat in de job =  5000  ZARN units =  281.3  PS units =  99.2  mm"},
-        {{"s"}, " Maximale  X-maat in de job =  0  ZARN units =  0  PS units =  0  mm",
-         " Oorsprong X-maat in de job =  5000  ZARN units =  281.3  PS units =  99.2  mm"},
-        {{"abc def l"}, " Maximale  X-maat in de job =  0  ZARN units =  0  PS units =  0  mm",
-         " Oorsprong X-maat in de job =  0  ZARN units =  0  PS units =  0  mm"},
-    };
-    ScratchDir dir;
-    for (const auto& c : cases) {
-        Board board;
-        board.body = c.body;
-        const Converted got = testing::convert(dir, board.bytes(), quietSettings());
-        ASSERT_EQ(got.result.outcome, DropOutcome::Completed) << got.result.message;
-        EXPECT_TRUE(hasLine(got, c.maxX)) << c.body.front();
-        EXPECT_TRUE(hasLine(got, c.minX)) << c.body.front();
     }
 }
 

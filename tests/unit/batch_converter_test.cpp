@@ -76,26 +76,5 @@ TEST(BatchConverter, EveryRefusalOfADropIsReachable) {
     EXPECT_FALSE(testing::fileExists(dir.file("A_E01.ps")));
 }
 
-TEST(BatchConverter, OptionsReachTheConversion) {
-    testing::ScratchDir dir;
-    testing::Board board;
-    board.body = {"0.3 g", "0.1 g", "showpage", "\x04"};
-    testing::writeFile(dir.file("B.P01"), board.bytes());
-    Outcome r = run({"--no-settings", "--force=a3", "--rotate", "--crop=0.95", "--end-margin=0",
-                 "--extra-width=0", "--gray=0.3", dir.file("B.P01")});
-    ASSERT_EQ(r.status, 0) << r.err;
-    std::string output = testing::readFile(dir.file("B_E01.ps"));
-    EXPECT_NE(output.find("%%PageBoundingBox: 0 0 799 1130\r\n"), std::string::npos);
-    EXPECT_NE(output.find("{statusdict begin 799 1130 0 0 setpageparams end} stopped pop\r\n"),
-              std::string::npos);
-    EXPECT_NE(output.find("%% 0.3 g\r\n0.0 0.0 1.0 setrgbcolor\r\n0.1 g\r\n"), std::string::npos);
-
-    r = run({"--no-settings", "--eps", dir.file("B.P01")});
-    ASSERT_EQ(r.status, 0) << r.err;
-    output = testing::readFile(dir.file("B_E01.eps"));
-    EXPECT_EQ(output.substr(0, 25), "%!PS-Adobe-3.0 EPSF-2.0\r\n");
-    EXPECT_EQ(output.substr(output.size() - 7), "%%EOF\r\n");
-}
-
 }  // namespace
 }  // namespace zarn

@@ -233,28 +233,5 @@ TEST(Drop, UnwritableOutputFolderIsARuntimeFailure) {
     EXPECT_NE(r.message.find("cannot create"), std::string::npos) << r.message;
 }
 
-TEST(Drop, LogFrameInBothLanguages) {
-    ScratchDir dir;
-    JobSettings s = quietSettings();
-    s.LANG = "UK";
-    s.pageregel = 0;
-    s.kantel = 0;
-    const Converted got = testing::convert(dir, Board().bytes(), s);
-    const auto lines = got.logLines();
-    ASSERT_GE(lines.size(), 10u);
-    const std::vector<std::string> frame{
-        " ZARN1 postscript 'setpageparams' enhancer for Phototypesetters a.o.  Linotype / Monotype.   ",
-        "    ",
-        " Made by the ZARN1 PS repair team",
-        "    ",
-        " input file  =  " + dir.file("BOARD.P01"),
-        " output file =  " + dir.file("BOARD_E01.eps"),
-        " Program runs in EPS mode, thats why .EPS extension",
-        " output is ROTATED  = special",
-        "    ",
-        " Zarn postscript version 7.xx NOT found!"};
-    EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 10), frame);
-}
-
 }  // namespace
 }  // namespace zarn
