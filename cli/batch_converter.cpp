@@ -182,15 +182,7 @@ void applyOptions(const Options& o, JobSettings& s) {
     if (o.extraWidth) s.Text_breed = *o.extraWidth;
     if (o.lang) s.LANG = *o.lang == "uk" ? "UK" : "NL";
     if (o.gray) {
-        const std::vector<bool>& g = *o.gray;
-        s.chkGreen = g[0];
-        s.chkRed = g[1];
-        s.chkBlue = g[2];
-        s.chkMagenta = g[3];
-        s.chkYellow = g[4];
-        s.chkGroen = g[5];
-        s.chkRood = g[6];
-        s.chkCyan = g[7];
+        for (std::size_t i = 0; i < kColourBoxCount; ++i) s.colourTicked[i] = (*o.gray)[i];
     }
 }
 

@@ -75,14 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     s.LANG = (mode >> 4) & 1 ? "UK" : "NL";
     s.okido = (mode >> 5) & 1;
     s.LogAfdruk = (mode >> 6) & 1;
-    s.chkGreen = colours & 1;
-    s.chkRed = colours & 2;
-    s.chkBlue = colours & 4;
-    s.chkMagenta = colours & 8;
-    s.chkYellow = colours & 16;
-    s.chkGroen = colours & 32;
-    s.chkRood = colours & 64;
-    s.chkCyan = colours & 128;
+    for (std::size_t i = 0; i < zarn::kColourBoxCount; ++i) s.colourTicked[i] = (colours >> i) & 1;
     s.Text_crop = kCropTexts[fields & 7];
     s.Text_eind = kMarginTexts[(fields >> 3) & 7];
     s.Text_breed = kMarginTexts[extra & 7];

@@ -15,30 +15,6 @@ bool isDigit(int key) { return key >= '0' && key <= '9'; }
 
 }  // namespace
 
-const char* controlName(Ctl c) {
-    switch (c) {
-        case Ctl::optEps: return "optAfdruk_0";
-        case Ctl::optPrint: return "optAfdruk_1";
-        case Ctl::chkForceA4: return "chkForceA4_0";
-        case Ctl::chkForceA3: return "chkForceA4_1";
-        case Ctl::chkCrop: return "chkCrop";
-        case Ctl::chkRotate: return "chkRotate";
-        case Ctl::chkLogafdruk: return "chkLogafdruk";
-        case Ctl::chkGreen: return "chkGreen";
-        case Ctl::chkRed: return "chkRed";
-        case Ctl::chkBlue: return "chkBlue";
-        case Ctl::chkMagenta: return "chkMagenta";
-        case Ctl::chkYellow: return "chkYellow";
-        case Ctl::chkGroen: return "chkGroen";
-        case Ctl::chkRood: return "chkRood";
-        case Ctl::chkCyan: return "chkCyan";
-        case Ctl::Text_eind: return "Text_eind";
-        case Ctl::Text_breed: return "Text_breed";
-        case Ctl::Text_crop: return "Text_crop";
-    }
-    return "";
-}
-
 float cropFactorOf(const std::string& text) {
     double v = 0.0;
     try {
@@ -228,10 +204,8 @@ void applyStartValues(OptionControls& c, JobSettings& s) {
     c.setTicked(Ctl::chkCrop, false);
     c.setEnabled(Ctl::Text_crop, false);
     s.Crop_Factor = cropFactorOf(c.text(Ctl::Text_crop));
-    c.setTicked(Ctl::chkGreen, true);
-    c.setTicked(Ctl::chkRed, true);
-    c.setTicked(Ctl::chkBlue, false);
-    c.setTicked(Ctl::chkMagenta, true);
+    for (std::size_t i = 0; i < kColourBoxCount; ++i)
+        if (kColourBoxes[i].startTicked) c.setTicked(colourBoxControl(i), true);
     s.kantel = 1;
     c.setTicked(Ctl::chkLogafdruk, true);
     s.okido = 0;
@@ -241,14 +215,8 @@ void captureWindowValues(const OptionControls& c, JobSettings& s) {
     s.Text_eind = c.text(Ctl::Text_eind);
     s.Text_breed = c.text(Ctl::Text_breed);
     s.Text_crop = c.text(Ctl::Text_crop);
-    s.chkGreen = c.isTicked(Ctl::chkGreen);
-    s.chkRed = c.isTicked(Ctl::chkRed);
-    s.chkBlue = c.isTicked(Ctl::chkBlue);
-    s.chkMagenta = c.isTicked(Ctl::chkMagenta);
-    s.chkYellow = c.isTicked(Ctl::chkYellow);
-    s.chkGroen = c.isTicked(Ctl::chkGroen);
-    s.chkRood = c.isTicked(Ctl::chkRood);
-    s.chkCyan = c.isTicked(Ctl::chkCyan);
+    for (std::size_t i = 0; i < kColourBoxCount; ++i)
+        s.colourTicked[i] = c.isTicked(colourBoxControl(i));
 }
 
 HeadlessControls::HeadlessControls() {

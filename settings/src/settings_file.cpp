@@ -31,16 +31,11 @@ SettingsMessage badLineMessage(const JobSettings& s, const std::string& line) {
     return {"Fout !", "Is de INI file wel OK?  \rEr zit een foutje in !! \r" + line};
 }
 
-Ctl colourBoxOf(const std::string& key) {
-    if (key == "GREEN1") return Ctl::chkGreen;
-    if (key == "RED1") return Ctl::chkRed;
-    if (key == "GREEN2") return Ctl::chkGroen;
-    if (key == "RED2") return Ctl::chkRood;
-    if (key == "BLUE") return Ctl::chkBlue;
-    if (key == "MAGENTA") return Ctl::chkMagenta;
-    if (key == "YELLOW") return Ctl::chkYellow;
-    if (key == "CYAN") return Ctl::chkCyan;
-    return Ctl::Text_crop;  // not a colour key
+// The colour box whose settings key is `key`, or none.
+std::optional<Ctl> colourBoxOf(const std::string& key) {
+    for (std::size_t i = 0; i < kColourBoxCount; ++i)
+        if (key == kColourBoxes[i].settingsKey) return colourBoxControl(i);
+    return std::nullopt;
 }
 
 void pageMode(int v, OptionControls& c, JobSettings& s) {
@@ -109,8 +104,8 @@ void applySettingsLine(const std::string& line, OptionControls& c, JobSettings& 
         if (within(0, 2) && s.pageregel == 1) forceSize(*value, c, s);
     } else if (key == "POPUPTXT") {
         if (within(0, 1)) c.setTicked(Ctl::chkLogafdruk, *value == 1);
-    } else if (colourBoxOf(key) != Ctl::Text_crop) {
-        if (within(0, 1)) c.setTicked(colourBoxOf(key), *value == 1);
+    } else if (const std::optional<Ctl> box = colourBoxOf(key)) {
+        if (within(0, 1)) c.setTicked(*box, *value == 1);
     } else if (key == "ROTATE") {
         if (!within(0, 1)) return;
         if (*value == 1 && forced && s.pageregel == 1) {

@@ -345,7 +345,7 @@ TEST_F(WindowTest, DropOfAFileRunsAConversionWithTheWindowValues) {
     EXPECT_TRUE(testing::fileExists(dir.file("BOARD_E01.ps")));
     EXPECT_EQ(platform.opened, std::vector<std::string>{dir.file("BOARD_E01_log.TXT")});
     EXPECT_EQ(w->settings().marge, 5);
-    EXPECT_TRUE(w->settings().chkBlue);
+    EXPECT_TRUE(w->settings().colourTicked[2]);
     EXPECT_EQ(platform.ended, 0);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }

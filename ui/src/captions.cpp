@@ -1,5 +1,7 @@
 #include "zarn/ui/captions.h"
 
+#include "zarn/colour_boxes.h"
+
 namespace zarn::ui {
 
 namespace {
@@ -17,7 +19,7 @@ struct CaptionRow {
 
 // Every caption in its three sets, side by side.
 const std::vector<CaptionRow>& table() {
-    static const std::vector<CaptionRow> rows{
+    static const std::vector<CaptionRow> fixedRows{
         {"ZARN1_PS_REPAIR", "ZARN1 Postscript reparatie en oppoetser",
          "Zarn1 postscript reparatie en oppoetser", "Zarn1 postscript repair and enhance"},
         {"Label2", "Zarn1 postscript (pre-PDF)  op-poetser v5.3  " + kNoticeNL,
@@ -58,18 +60,20 @@ const std::vector<CaptionRow>& table() {
         {"Label1", "Vertaal  PS gray naar color,  maar   10 ( 0.0 g )  ==> altijd  black / zwart",
          "Vertaal  PS gray naar color,  maar   10 ( 0.0 g )  ==> altijd  black / zwart",
          "Translate  PS gray to color,  but   10 ( 0.0 g )  ==> always  black"},
-        {"chkGreen", "9  ( 0.1 g )  ==> groen1", "9  ( 0.1 g )  ==> groen1", "9  ( 0.1 g )  ==> green1"},
-        {"chkRed", "8  ( 0.2 g )  ==> rood1", "8  ( 0.2 g )  ==> rood1", "8  ( 0.2 g )  ==> red1"},
-        {"chkBlue", "7  ( 0.3 g )  ==> blauw", "7  ( 0.3 g )  ==> blauw", "7  ( 0.3 g )  ==> blue"},
-        {"chkMagenta", "6  ( 0.4 g )  ==> magenta", "6  ( 0.4 g )  ==> magenta",
-         "6  ( 0.4 g )  ==> magenta"},
-        {"chkYellow", "5  ( 0.5 g )  ==> geel", "5  ( 0.5 g )  ==> geel", "5  ( 0.5 g )  ==> yellow"},
-        {"chkGroen", "4  ( 0.6 g )  ==> groen2", "4  ( 0.6 g )  ==> groen2",
-         "4  ( 0.6 g )  ==> green2"},
-        {"chkRood", "3  ( 0.7 g )  ==> rood2", "3  ( 0.7 g )  ==> rood2", "3  ( 0.7 g )  ==> red2"},
-        {"chkCyan", "2  ( 0.8 g )  ==> cyaan", "2  ( 0.8 g )  ==> cyaan", "2  ( 0.8 g )  ==> cyan"},
     };
-    return rows;
+    static const std::vector<CaptionRow> all = [] {
+        std::vector<CaptionRow> rows = fixedRows;
+        for (const ColourBox& box : kColourBoxes) {
+            auto caption = [&](std::string_view colour) {
+                return std::string(1, box.captionDigit) + "  ( 0." + box.grayDigit + " g )  ==> " +
+                       std::string(colour);
+            };
+            rows.push_back({std::string(box.objectName), caption(box.nameNL), caption(box.nameNL),
+                            caption(box.nameUK)});
+        }
+        return rows;
+    }();
+    return all;
 }
 
 }  // namespace

@@ -200,14 +200,14 @@ void MainWindow::buildControls() {
     auto* gray = new QGroupBox(this);
     place(gray, "GRAY_2_COLOR", twips(120, 3960, 5415, 2175), 0);
     place(label(gray, false), "Label1", twips(120, 360, 5175, 255), 5);
-    place(check(gray, Ctl::chkGreen), "chkGreen", twips(240, 720, 2175, 255), 1);
-    place(check(gray, Ctl::chkRed), "chkRed", twips(240, 1080, 2055, 255), 2);
-    place(check(gray, Ctl::chkBlue), "chkBlue", twips(240, 1440, 2295, 255), 3);
-    place(check(gray, Ctl::chkMagenta), "chkMagenta", twips(240, 1800, 2175, 255), 4);
-    place(check(gray, Ctl::chkYellow), "chkYellow", twips(3000, 720, 2175, 255), 17);
-    place(check(gray, Ctl::chkGroen), "chkGroen", twips(3000, 1080, 2295, 255), 19);
-    place(check(gray, Ctl::chkRood), "chkRood", twips(3000, 1440, 1935, 255), 18);
-    place(check(gray, Ctl::chkCyan), "chkCyan", twips(3000, 1800, 2055, 255), 20);
+    place(check(gray, colourBoxControl(0)), "chkGreen", twips(240, 720, 2175, 255), 1);
+    place(check(gray, colourBoxControl(1)), "chkRed", twips(240, 1080, 2055, 255), 2);
+    place(check(gray, colourBoxControl(2)), "chkBlue", twips(240, 1440, 2295, 255), 3);
+    place(check(gray, colourBoxControl(3)), "chkMagenta", twips(240, 1800, 2175, 255), 4);
+    place(check(gray, colourBoxControl(4)), "chkYellow", twips(3000, 720, 2175, 255), 17);
+    place(check(gray, colourBoxControl(5)), "chkGroen", twips(3000, 1080, 2295, 255), 19);
+    place(check(gray, colourBoxControl(6)), "chkRood", twips(3000, 1440, 1935, 255), 18);
+    place(check(gray, colourBoxControl(7)), "chkCyan", twips(3000, 1800, 2055, 255), 20);
 }
 
 void MainWindow::applyTabOrder() {

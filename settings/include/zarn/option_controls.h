@@ -6,39 +6,33 @@
 #include <cstddef>
 #include <string>
 
+#include "zarn/colour_boxes.h"
 #include "zarn/job_settings.h"
 
 namespace zarn {
 
 enum class Ctl : int {
-    optEps,        // optAfdruk index 0
-    optPrint,      // optAfdruk index 1
-    chkForceA4,    // chkForceA4 index 0
-    chkForceA3,    // chkForceA4 index 1
+    optEps,      // optAfdruk index 0
+    optPrint,    // optAfdruk index 1
+    chkForceA4,  // chkForceA4 index 0
+    chkForceA3,  // chkForceA4 index 1
     chkCrop,
     chkRotate,
     chkLogafdruk,
-    chkGreen,
-    chkRed,
-    chkBlue,
-    chkMagenta,
-    chkYellow,
-    chkGroen,
-    chkRood,
-    chkCyan,
-    Text_eind,
+    firstColourBox,  // the colour boxes follow, in the order of kColourBoxes
+    Text_eind = firstColourBox + static_cast<int>(kColourBoxCount),
     Text_breed,
     Text_crop,
 };
 inline constexpr std::size_t kControlCount = static_cast<std::size_t>(Ctl::Text_crop) + 1;
 
-inline constexpr std::array<Ctl, 8> kColourBoxes = {Ctl::chkGreen,   Ctl::chkRed,
-                                                    Ctl::chkBlue,    Ctl::chkMagenta,
-                                                    Ctl::chkYellow,  Ctl::chkGroen,
-                                                    Ctl::chkRood,    Ctl::chkCyan};
-
-// The object name of a control ("optAfdruk_1", "chkForceA4_0", "Text_crop", ...).
-const char* controlName(Ctl c);
+// The control of colour box `i` of kColourBoxes.
+inline constexpr Ctl colourBoxControl(std::size_t i) {
+    return static_cast<Ctl>(static_cast<int>(Ctl::firstColourBox) + static_cast<int>(i));
+}
+inline constexpr bool isColourBox(Ctl c) {
+    return c >= Ctl::firstColourBox && c < Ctl::Text_eind;
+}
 
 // What the logic needs of the window's controls. Changing a tick state with setTicked, or
 // selecting a mode button with setSelected, runs the control's handler at once, inside the
@@ -135,7 +129,7 @@ private:
 
     std::array<State, kControlCount> states_{};
     OptionHandlers* handlers_ = nullptr;
-    Ctl focus_ = Ctl::chkGreen;
+    Ctl focus_ = Ctl::optEps;
 };
 
 // The controls, the handlers and the record together, as the window has them after its

@@ -1,4 +1,5 @@
 // The option handlers and key filters on the window-less model.
+#include <array>
 #include <gtest/gtest.h>
 
 #include <functional>
@@ -47,9 +48,7 @@ TEST(OptionModel, LoadSequenceGivesTheStartValuesThroughTheHandlers) {
     EXPECT_EQ(s.Text_eind, "10");
     EXPECT_EQ(s.Text_breed, "15");
     EXPECT_EQ(s.Text_crop, "1.00");
-    const std::vector<bool> ticks{s.chkGreen, s.chkRed,   s.chkBlue, s.chkMagenta,
-                                  s.chkYellow, s.chkGroen, s.chkRood, s.chkCyan};
-    EXPECT_EQ(ticks, (std::vector<bool>{true, true, false, true, false, false, false, false}));
+    EXPECT_EQ(s.colourTicked, (std::array<bool, 8>{true, true, false, true, false, false, false, false}));
 
     const auto& c = w.controls();
     EXPECT_TRUE(c.isSelected(Ctl::optPrint));

@@ -80,16 +80,16 @@ TEST(SettingsFile, LinesAndTheirOrder) {
          }},
         {"no blanks around = is passed over", {"GREEN1=0"},
          [](Loaded& l) {
-             EXPECT_TRUE(l.c().isTicked(Ctl::chkGreen));
+             EXPECT_TRUE(l.c().isTicked(colourBoxControl(0)));
              EXPECT_TRUE(l.messages.empty());
          }},
         {"a value that is no number counts as 0", {"GREEN1 = yes"},
-         [](Loaded& l) { EXPECT_FALSE(l.c().isTicked(Ctl::chkGreen)); }},
+         [](Loaded& l) { EXPECT_FALSE(l.c().isTicked(colourBoxControl(0))); }},
         {"every colour key", {"GREEN1 = 0", "RED1 = 0", "BLUE = 1", "MAGENTA = 0", "YELLOW = 1",
                               "GREEN2 = 1", "RED2 = 1", "CYAN = 1"},
          [](Loaded& l) {
              std::vector<bool> ticks;
-             for (Ctl box : kColourBoxes) ticks.push_back(l.c().isTicked(box));
+             for (std::size_t i = 0; i < kColourBoxCount; ++i) ticks.push_back(l.c().isTicked(colourBoxControl(i)));
              EXPECT_EQ(ticks, (std::vector<bool>{false, false, true, false, true, true, true, true}));
          }},
         {"EPS mode refuses a forced size", {"PAGEMODE = 0", "FORCEA4 = 1"},
@@ -229,7 +229,7 @@ TEST(SettingsFile, HeadlessReaderFillsTheWindowValues) {
     EXPECT_TRUE(applySettingsFileHeadless(dir.file(kSettingsFileName), s, messages));
     EXPECT_EQ(s.Text_breed, "7");
     EXPECT_EQ(s.breedte, 7);
-    EXPECT_TRUE(s.chkCyan);
+    EXPECT_TRUE(s.colourTicked[7]);
     EXPECT_EQ(s.Force_A4, 1);
     ASSERT_EQ(messages.size(), 1u);
     EXPECT_EQ(messages[0].text, kDutchBadLine + "BAD = 1");

@@ -1,8 +1,11 @@
 // The one record of options that the window writes and the conversion engine reads.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
+
+#include "zarn/colour_boxes.h"
 
 namespace zarn {
 
@@ -26,20 +29,13 @@ struct JobSettings {
     std::string CRLF = "\r\n";
     std::string marge_opvul = "ja";
     std::int16_t optsel = 1;
-    std::int16_t Index = 0;
 
     // Window values, read when a conversion runs.
     std::string Text_eind = "10";
     std::string Text_breed = "15";
     std::string Text_crop = "1.00";
-    bool chkGreen = true;     // 0.1 g
-    bool chkRed = true;       // 0.2 g
-    bool chkBlue = false;     // 0.3 g
-    bool chkMagenta = true;   // 0.4 g
-    bool chkYellow = false;   // 0.5 g
-    bool chkGroen = false;    // 0.6 g
-    bool chkRood = false;     // 0.7 g
-    bool chkCyan = false;     // 0.8 g
+    // The ticks of the colour boxes, in the order of kColourBoxes.
+    std::array<bool, kColourBoxCount> colourTicked = startColourTicks();
 
     bool english() const { return LANG == "UK"; }
 };
