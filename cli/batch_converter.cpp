@@ -9,6 +9,7 @@
 
 #include "zarn/conversion.h"
 #include "zarn/settings_file.h"
+#include "zarn/version.h"
 
 namespace zarn {
 
@@ -207,7 +208,7 @@ int runBatchConverter(const std::vector<std::string>& args, std::ostream& out, s
             return 0;
         }
         if (o.version) {
-            out << kProgram << " 5.3\n";
+            out << kProgram << " " << kVersion << "\n";
             return 0;
         }
         readSettings(o, base, err);
@@ -227,7 +228,7 @@ int runBatchConverter(const std::vector<std::string>& args, std::ostream& out, s
     }
     for (const DroppedData& drop : drops) {
         JobSettings settings = base;  // each drop as if it were the only one
-        const DropResult r = Label3_OLEDragDrop(drop, settings, platform);
+        const DropResult r = convertDrop(drop, settings, platform);
         if (r.outcome == DropOutcome::Completed) {
             out << r.output_path << "\n" << r.log_path << "\n";
         } else {

@@ -92,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     zarn::DroppedData drop;
     drop.paths.push_back(input);
     drop.offersRichText = (extra >> 4) & 1 && (extra >> 5) & 1 && (extra >> 6) & 1;
-    const zarn::DropResult r = zarn::Label3_OLEDragDrop(drop, s, platform);
+    const zarn::DropResult r = zarn::convertDrop(drop, s, platform);
 
     check(slurp(input) == body, "the input changed");
     std::set<std::string> allowed{"F.P01", "F_E01.ps", "F_E01.eps", "F_E01_log.TXT"};

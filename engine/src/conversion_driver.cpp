@@ -7,7 +7,7 @@
 #include "analysis_pass.h"
 #include "conversion_state.h"
 #include "rewrite_pass.h"
-#include "texts.h"
+#include "zarn/texts.h"
 #include "zarn/conversion.h"
 #include "zarn/conversion_error.h"
 #include "zarn/numbers.h"
@@ -192,7 +192,7 @@ private:
 
 }  // namespace
 
-DropResult Label3_OLEDragDrop(const DroppedData& data, JobSettings& settings,
+DropResult convertDrop(const DroppedData& data, JobSettings& settings,
                               Platform& platform) noexcept {
     Conversion conversion(data, settings, platform);
     return conversion.run();

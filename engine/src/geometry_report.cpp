@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "analysis_pass.h"
-#include "texts.h"
+#include "zarn/texts.h"
 #include "zarn/numbers.h"
 
 namespace zarn {

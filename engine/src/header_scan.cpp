@@ -4,7 +4,7 @@
 #include <stdexcept>
 
 #include "analysis_pass.h"
-#include "texts.h"
+#include "zarn/texts.h"
 #include "zarn/conversion_error.h"
 #include "zarn/numbers.h"
 #include "zarn/path_helpers.h"

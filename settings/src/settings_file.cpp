@@ -7,6 +7,7 @@
 
 #include "zarn/numbers.h"
 #include "zarn/path_helpers.h"
+#include "zarn/texts.h"
 
 namespace zarn {
 
@@ -27,8 +28,8 @@ std::string upperAscii(std::string_view s) {
 }
 
 SettingsMessage badLineMessage(const JobSettings& s, const std::string& line) {
-    if (s.english()) return {"Error !", "Is the INI file OK?  \rI think there's an error !! \r" + line};
-    return {"Fout !", "Is de INI file wel OK?  \rEr zit een foutje in !! \r" + line};
+    const bool en = s.english();
+    return {texts::kErrorTitle.in(en), texts::kSettingsBadLine.in(en) + line};
 }
 
 // The colour box whose settings key is `key`, or none.

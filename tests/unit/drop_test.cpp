@@ -45,7 +45,7 @@ TEST(Drop, TheRefusedCropValueStaysInTheSettings) {
     s.Text_eind = "07";
     s.Text_breed = "2.5";
     testing::RecordingPlatform platform;
-    Label3_OLEDragDrop({{"/nonexistent/BOARD.P01"}, false}, s, platform);
+    convertDrop({{"/nonexistent/BOARD.P01"}, false}, s, platform);
     EXPECT_EQ(s.Crop_Factor, 1.01f);
     EXPECT_EQ(s.marge, 7);
     EXPECT_EQ(s.breedte, 2);
@@ -68,7 +68,7 @@ TEST(Drop, IntakeRefusalsLeaveTheProgramRunning) {
         JobSettings s = quietSettings();
         if (c.english) s.LANG = "UK";
         testing::RecordingPlatform platform;
-        const DropResult r = Label3_OLEDragDrop(c.drop, s, platform);
+        const DropResult r = convertDrop(c.drop, s, platform);
         EXPECT_EQ(r.outcome, c.outcome);
         ASSERT_EQ(platform.messages.size(), 1u);
         EXPECT_EQ(platform.messages[0].text, c.message);
@@ -81,7 +81,7 @@ TEST(Drop, IntakeRefusalsLeaveTheProgramRunning) {
 TEST(Drop, ADropWithoutAnyPathIsARuntimeFailure) {
     JobSettings s = quietSettings();
     testing::RecordingPlatform platform;
-    const DropResult r = Label3_OLEDragDrop({}, s, platform);
+    const DropResult r = convertDrop({}, s, platform);
     EXPECT_EQ(r.outcome, DropOutcome::ErrorExit);
     EXPECT_EQ(r.message.rfind("Hardstikke fout!  \rEr trad een fout op, type  \r", 0), 0u);
     EXPECT_EQ(platform.ended, 1);
@@ -187,7 +187,7 @@ TEST(Drop, AViewerThatCannotStartIsARuntimeFailureAfterTheFilesAreComplete) {
     JobSettings s;
     testing::RecordingPlatform platform;
     platform.viewerWorks = false;
-    const DropResult r = Label3_OLEDragDrop({{dir.file("BOARD.P01")}, false}, s, platform);
+    const DropResult r = convertDrop({{dir.file("BOARD.P01")}, false}, s, platform);
     EXPECT_EQ(r.outcome, DropOutcome::ErrorExit);
     EXPECT_NE(testing::readFile(dir.file("BOARD_E01.ps")).find("showpage"), std::string::npos);
 }
@@ -196,7 +196,7 @@ TEST(Drop, MissingInputIsARuntimeFailureNamingTheFile) {
     ScratchDir dir;
     JobSettings s = quietSettings();
     testing::RecordingPlatform platform;
-    const DropResult r = Label3_OLEDragDrop({{dir.file("GONE.P01")}, false}, s, platform);
+    const DropResult r = convertDrop({{dir.file("GONE.P01")}, false}, s, platform);
     EXPECT_EQ(r.outcome, DropOutcome::ErrorExit);
     EXPECT_NE(r.message.find(dir.file("GONE.P01")), std::string::npos) << r.message;
     EXPECT_NE(r.message.find("No such file"), std::string::npos) << r.message;
@@ -212,7 +212,7 @@ TEST(Drop, AnOutputOrLogLinkedToTheInputIsRefusedBeforeAnythingIsEmptied) {
         ASSERT_EQ(::symlink(dir.file("BOARD.P01").c_str(), dir.file(link).c_str()), 0);
         JobSettings s = quietSettings();
         testing::RecordingPlatform platform;
-        const DropResult r = Label3_OLEDragDrop({{dir.file("BOARD.P01")}, false}, s, platform);
+        const DropResult r = convertDrop({{dir.file("BOARD.P01")}, false}, s, platform);
         EXPECT_EQ(r.outcome, DropOutcome::ErrorExit) << link;
         EXPECT_NE(r.message.find("link to the input"), std::string::npos) << r.message;
         EXPECT_EQ(testing::readFile(dir.file("BOARD.P01")), input) << link;
@@ -227,7 +227,7 @@ TEST(Drop, UnwritableOutputFolderIsARuntimeFailure) {
     ::chmod(dir.path().c_str(), 0555);
     JobSettings s = quietSettings();
     testing::RecordingPlatform platform;
-    const DropResult r = Label3_OLEDragDrop({{dir.file("BOARD.P01")}, false}, s, platform);
+    const DropResult r = convertDrop({{dir.file("BOARD.P01")}, false}, s, platform);
     ::chmod(dir.path().c_str(), 0755);
     EXPECT_EQ(r.outcome, DropOutcome::ErrorExit);
     EXPECT_NE(r.message.find("cannot create"), std::string::npos) << r.message;

@@ -1,6 +1,7 @@
 #include "zarn/ui/captions.h"
 
 #include "zarn/colour_boxes.h"
+#include "zarn/version.h"
 
 namespace zarn::ui {
 
@@ -22,9 +23,9 @@ const std::vector<CaptionRow>& table() {
     static const std::vector<CaptionRow> fixedRows{
         {"ZARN1_PS_REPAIR", "ZARN1 Postscript reparatie en oppoetser",
          "Zarn1 postscript reparatie en oppoetser", "Zarn1 postscript repair and enhance"},
-        {"Label2", "Zarn1 postscript (pre-PDF)  op-poetser v5.3  " + kNoticeNL,
-         "ZARN1 Postscript reparatie en oppoetser v5  " + kNoticeNL,
-         "ZARN1 Postscript repair and enhancer v5    " + kNoticeUK},
+        {"Label2", "Zarn1 postscript (pre-PDF)  op-poetser v" + std::string(kVersion) + "  " + kNoticeNL,
+         "ZARN1 Postscript reparatie en oppoetser v" + std::string(kMajorVersion) + "  " + kNoticeNL,
+         "ZARN1 Postscript repair and enhancer v" + std::string(kMajorVersion) + "    " + kNoticeUK},
         {"Frame1", " Drag / Drop zone ", " Drag / Drop zone ", " Drag / Drop zone "},
         // The built-in runs of spaces let word wrapping break the lines.
         {"Label3",

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "zarn/path_helpers.h"
+#include "zarn/texts.h"
 #include "zarn/ui/drop_label.h"
 #include "zarn/ui/field_edit.h"
 #include "zarn/ui/help_viewer.h"
@@ -314,14 +315,14 @@ void MainWindow::Label3_OLEDragDrop(const QStringList& paths, bool richText) {
     data.offersRichText = richText;
     {
         BusyCursor busy;
-        lastDrop_ = ::zarn::Label3_OLEDragDrop(data, settings_, *platform_);
+        lastDrop_ = ::zarn::convertDrop(data, settings_, *platform_);
     }
     converting_ = false;
 }
 
 void MainWindow::cmdJezusmina_Click() {
     const bool english = settings_.english();
-    const char* name = english ? "ZARN1UK.HLP" : "ZARN1NL.HLP";
+    const char* name = texts::kHelpFile.in(english);
     try {
         const QString dir =
             options_.helpDir.isEmpty() ? QCoreApplication::applicationDirPath() : options_.helpDir;
@@ -334,12 +335,8 @@ void MainWindow::cmdJezusmina_Click() {
     } catch (const std::exception&) {
         // Falls through to the not-found message.
     }
-    if (english)
-        platform_->showMessage("Error !", MessageIcon::Stop,
-                               "Something is wrong!   \rHelp file ZARN1UK.HLP not found  \r");
-    else
-        platform_->showMessage("Fout !", MessageIcon::Stop,
-                               "Er is iets mis!   \rHelp bestand ZARN1NL.HLP niet gevonden  \r");
+    platform_->showMessage(texts::kErrorTitle.in(english), MessageIcon::Stop,
+                           texts::kHelpNotFound.in(english));
 }
 
 }  // namespace zarn::ui

@@ -32,7 +32,7 @@ struct DropResult {
 
 // Runs the whole drop: intake, naming, analysis pass, rewrite pass, finish or error exit.
 // Never throws; every failure ends in the error exit and is reported in the result.
-DropResult Label3_OLEDragDrop(const DroppedData& data, JobSettings& settings,
+DropResult convertDrop(const DroppedData& data, JobSettings& settings,
                               Platform& platform) noexcept;
 
 }  // namespace zarn

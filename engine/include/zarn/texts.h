@@ -1,4 +1,5 @@
-// Every text the engine shows or writes, Dutch and English side by side.
+// Every message, title and log text of the program, Dutch and English side by side. The
+// window's captions are a table of their own, beside the window.
 #pragma once
 
 namespace zarn::texts {
@@ -31,6 +32,15 @@ inline constexpr Bilingual kSecondTime{
 inline constexpr Bilingual kRuntimeFailure{"Hardstikke fout!  \rEr trad een fout op, type  \r",
                                            "Totally wrong!  \rSomething went wrong, type  \r"};
 inline constexpr Bilingual kCompleted{"Routine tot eind volbracht ! ", "Conversion completed ! "};
+// A settings-file line that names no known key; the line itself follows.
+inline constexpr Bilingual kSettingsBadLine{"Is de INI file wel OK?  \rEr zit een foutje in !! \r",
+                                            "Is the INI file OK?  \rI think there's an error !! \r"};
+
+// The help button.
+inline constexpr Bilingual kHelpFile{"ZARN1NL.HLP", "ZARN1UK.HLP"};
+inline constexpr Bilingual kHelpNotFound{
+    "Er is iets mis!   \rHelp bestand ZARN1NL.HLP niet gevonden  \r",
+    "Something is wrong!   \rHelp file ZARN1UK.HLP not found  \r"};
 
 // The log frame.
 inline constexpr Bilingual kBanner{
