@@ -8,6 +8,8 @@
 #include <ostream>
 
 #include "zarn/conversion.h"
+#include "zarn/option_controls.h"
+#include "zarn/setting_steps.h"
 #include "zarn/settings_file.h"
 #include "zarn/version.h"
 
@@ -138,9 +140,6 @@ Options parse(const std::vector<std::string>& args) {
             throw UsageError{"unknown option " + a};
         }
     }
-    if (o.eps.value_or(false) && o.force && *o.force != "none")
-        throw UsageError{"--force needs print mode, not --eps"};
-    if (o.eps.value_or(false) && o.rotate) throw UsageError{"--rotate needs print mode, not --eps"};
     if (o.noSettings && o.settingsFile)
         throw UsageError{"--settings and --no-settings exclude each other"};
     if (!o.help && !o.version && o.files.empty()) throw UsageError{"no FILE given"};
@@ -153,38 +152,46 @@ std::string asLines(std::string text) {
     return text;
 }
 
-void readSettings(const Options& o, JobSettings& s, std::ostream& err) {
+void readSettings(const Options& o, OptionControls& c, JobSettings& s, std::ostream& err) {
     if (o.noSettings) return;
-    const std::string path = o.settingsFile.value_or("ZARN1_PS.INI");
-    std::vector<SettingsMessage> messages;
-    const bool read = applySettingsFileHeadless(path, s, messages);
-    for (const SettingsMessage& m : messages) err << m.title << "\n" << asLines(m.text) << "\n";
+    const std::string path = o.settingsFile.value_or(kSettingsFileName);
+    const bool read = readSettingsFile(path, c, s, [&](const SettingsMessage& m) {
+        err << m.title << "\n" << asLines(m.text) << "\n";
+    });
     if (!read && o.settingsFile) throw UsageError{"cannot read the settings file " + path};
 }
 
-void applyOptions(const Options& o, JobSettings& s) {
-    if (o.eps) {
-        s.pageregel = *o.eps ? 0 : 1;
-        s.eps_print = *o.eps;
-        s.optsel = s.pageregel;
-    }
-    if (s.pageregel == 0) {
-        s.Force_A4 = s.Force_A3 = 0;
-        s.kantel = 1;
-    }
-    if (o.force) {
-        s.Force_A4 = *o.force == "a4";
-        s.Force_A3 = *o.force == "a3";
-        if (*o.force == "none") s.kantel = 1;
-    }
-    if (o.rotate) s.kantel = 0;
-    if (o.crop) s.Text_crop = *o.crop;
-    if (o.endMargin) s.Text_eind = *o.endMargin;
-    if (o.extraWidth) s.Text_breed = *o.extraWidth;
-    if (o.lang) s.LANG = *o.lang == "uk" ? "UK" : "NL";
-    if (o.gray) {
-        for (std::size_t i = 0; i < kColourBoxCount; ++i) s.colourTicked[i] = (*o.gray)[i];
-    }
+ForcedSize forcedSizeOf(const std::string& name) {
+    if (name == "a4") return ForcedSize::A4;
+    if (name == "a3") return ForcedSize::A3;
+    return ForcedSize::None;
+}
+
+// The options act as the window's controls would: each through the step or the handler
+// that the settings file and the user's clicks go through.
+void applyOptions(const Options& o, OptionControls& c, JobSettings& s) {
+    if (o.eps) setPageMode(!*o.eps, c, s);
+    if (s.pageregel == 0 && o.force && *o.force != "none")
+        throw UsageError{"--force needs print mode, not EPS mode"};
+    if (s.pageregel == 0 && o.rotate) throw UsageError{"--rotate needs print mode, not EPS mode"};
+    if (o.force) setForcedSize(forcedSizeOf(*o.force), c, s);
+    if (o.rotate) c.setTicked(Ctl::chkRotate, true);
+    if (o.crop) c.setText(Ctl::Text_crop, *o.crop);
+    if (o.endMargin) c.setText(Ctl::Text_eind, *o.endMargin);
+    if (o.extraWidth) c.setText(Ctl::Text_breed, *o.extraWidth);
+    if (o.lang) setEnglish(*o.lang == "uk", s);
+    if (o.gray)
+        for (std::size_t i = 0; i < kColourBoxCount; ++i) c.setTicked(colourBoxControl(i), (*o.gray)[i]);
+    c.setTicked(Ctl::chkLogafdruk, false);  // a terminal has no viewer to open
+}
+
+// The settings a conversion sees: the window's start values, the settings file, the options.
+void buildSettings(const Options& o, JobSettings& s, std::ostream& err) {
+    HeadlessWindow window(s);
+    applyStartValues(window.controls(), s);
+    readSettings(o, window.controls(), s, err);
+    applyOptions(o, window.controls(), s);
+    captureWindowValues(window.controls(), s);
 }
 
 // A drop always delivers a full path.
@@ -211,15 +218,13 @@ int runBatchConverter(const std::vector<std::string>& args, std::ostream& out, s
             out << kProgram << " " << kVersion << "\n";
             return 0;
         }
-        readSettings(o, base, err);
-        applyOptions(o, base);
+        buildSettings(o, base, err);
     } catch (const UsageError& e) {
         err << kProgram << ": " << e.what << "\n" << "Try '" << kProgram << " --help'.\n";
         return 2;
     }
 
     TerminalPlatform platform;
-    base.LogAfdruk = 0;  // never opens a viewer
     int status = 0;
     std::vector<DroppedData> drops;
     for (const std::string& file : o.files) {

@@ -7,6 +7,7 @@
 
 #include "zarn/numbers.h"
 #include "zarn/path_helpers.h"
+#include "zarn/setting_steps.h"
 #include "zarn/texts.h"
 
 namespace zarn {
@@ -39,37 +40,6 @@ std::optional<Ctl> colourBoxOf(const std::string& key) {
     return std::nullopt;
 }
 
-void pageMode(int v, OptionControls& c, JobSettings& s) {
-    const bool print = v == 1;
-    c.setSelected(print ? Ctl::optEps : Ctl::optPrint, false);
-    c.setSelected(print ? Ctl::optPrint : Ctl::optEps, true);
-    s.eps_print = !print;
-    c.setEnabled(Ctl::chkForceA4, print);
-    c.setEnabled(Ctl::chkForceA3, print);
-    c.setEnabled(Ctl::chkRotate, print);
-    s.pageregel = print ? 1 : 0;
-    c.setEnabled(Ctl::chkCrop, false);
-    c.setTicked(Ctl::chkCrop, false);
-    c.setEnabled(Ctl::Text_crop, false);
-}
-
-void forceSize(int v, OptionControls& c, JobSettings& s) {
-    c.setTicked(Ctl::chkForceA4, v == 1);
-    c.setTicked(Ctl::chkForceA3, v == 2);
-    if (v == 2) {
-        s.Force_A3 = 1;
-        s.Force_A4 = 0;
-    } else {
-        s.Force_A4 = v == 1 ? 1 : 0;
-        s.Force_A3 = 0;
-    }
-    const bool forced = v != 0;
-    c.setEnabled(Ctl::chkRotate, forced);
-    c.setEnabled(Ctl::chkCrop, forced);
-    c.setTicked(Ctl::chkCrop, false);
-    c.setEnabled(Ctl::Text_crop, forced);
-}
-
 }  // namespace
 
 void applySettingsLine(const std::string& line, OptionControls& c, JobSettings& s,
@@ -86,11 +56,9 @@ void applySettingsLine(const std::string& line, OptionControls& c, JobSettings& 
     } catch (const std::exception&) {
     }
     auto within = [&](int lo, int hi) { return value && *value >= lo && *value <= hi; };
-    const bool forced = s.Force_A4 == 1 || s.Force_A3 == 1;
 
     if (key == "COUNTRY") {
-        if (value == 31) s.LANG = "NL";
-        if (value == 44) s.LANG = "UK";
+        if (value == 31 || value == 44) setEnglish(value == 44, s);
     } else if (key == "MARGINLENGTH") {
         if (!within(0, 99)) return;
         c.setText(Ctl::Text_eind, decimal(*value));
@@ -100,26 +68,17 @@ void applySettingsLine(const std::string& line, OptionControls& c, JobSettings& 
         c.setText(Ctl::Text_breed, decimal(*value));
         s.breedte = static_cast<std::int16_t>(*value);
     } else if (key == "PAGEMODE") {
-        if (within(0, 1)) pageMode(*value, c, s);
+        if (within(0, 1)) setPageMode(*value == 1, c, s);
     } else if (key == "FORCEA4") {
-        if (within(0, 2) && s.pageregel == 1) forceSize(*value, c, s);
+        if (within(0, 2)) setForcedSize(static_cast<ForcedSize>(*value), c, s);
     } else if (key == "POPUPTXT") {
         if (within(0, 1)) c.setTicked(Ctl::chkLogafdruk, *value == 1);
     } else if (const std::optional<Ctl> box = colourBoxOf(key)) {
         if (within(0, 1)) c.setTicked(*box, *value == 1);
     } else if (key == "ROTATE") {
-        if (!within(0, 1)) return;
-        if (*value == 1 && forced && s.pageregel == 1) {
-            s.kantel = 0;
-            c.setTicked(Ctl::chkRotate, true);
-        } else {
-            s.kantel = 1;
-            c.setTicked(Ctl::chkRotate, false);
-        }
+        if (within(0, 1)) setRotation(*value == 1, c, s);
     } else if (key == "CROP") {
-        if (!within(0, 1)) return;
-        c.setEnabled(Ctl::chkCrop, *value == 1 && forced && s.pageregel == 1);
-        c.setTicked(Ctl::chkCrop, false);
+        if (within(0, 1)) setCropBoxEnabled(*value == 1, c, s);
     } else if (key == "OK") {
         if (within(0, 1)) s.okido = static_cast<std::int16_t>(*value);
     } else if (report) {
@@ -157,16 +116,6 @@ bool readSettingsFile(const std::string& path, OptionControls& c, JobSettings& s
     }
     if (pending) applySettingsLine(line, c, s, report);
     return true;
-}
-
-bool applySettingsFileHeadless(const std::string& path, JobSettings& settings,
-                               std::vector<SettingsMessage>& messages) {
-    HeadlessWindow window(settings);
-    applyStartValues(window.controls(), settings);
-    const bool found = readSettingsFile(path, window.controls(), settings,
-                                        [&](const SettingsMessage& m) { messages.push_back(m); });
-    captureWindowValues(window.controls(), settings);
-    return found;
 }
 
 }  // namespace zarn

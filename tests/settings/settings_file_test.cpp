@@ -220,26 +220,5 @@ TEST(SettingsFile, UnreadableFileDoesNotStopTheProgram) {
     EXPECT_EQ(s.marge, 10);
 }
 
-TEST(SettingsFile, HeadlessReaderFillsTheWindowValues) {
-    ScratchDir dir;
-    writeFile(dir.file(kSettingsFileName),
-              crlf({"MARGINWIDTH = 7", "CYAN = 1", "FORCEA4 = 1", "BAD = 1"}));
-    JobSettings s;
-    std::vector<SettingsMessage> messages;
-    EXPECT_TRUE(applySettingsFileHeadless(dir.file(kSettingsFileName), s, messages));
-    EXPECT_EQ(s.Text_breed, "7");
-    EXPECT_EQ(s.breedte, 7);
-    EXPECT_TRUE(s.colourTicked[7]);
-    EXPECT_EQ(s.Force_A4, 1);
-    ASSERT_EQ(messages.size(), 1u);
-    EXPECT_EQ(messages[0].text, kDutchBadLine + "BAD = 1");
-
-    JobSettings fresh;
-    messages.clear();
-    EXPECT_FALSE(applySettingsFileHeadless(dir.file("NONE.INI"), fresh, messages));
-    EXPECT_EQ(fresh.Text_breed, "15");
-    EXPECT_EQ(fresh.optsel, 1);
-}
-
 }  // namespace
 }  // namespace zarn

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "test_support.h"
+#include "zarn/version.h"
 
 namespace zarn {
 namespace {
@@ -37,7 +38,7 @@ TEST(BatchConverter, UsageErrors) {
         EXPECT_NE(r.err.find("--help"), std::string::npos);
     }
     EXPECT_EQ(run({"--help"}).status, 0);
-    EXPECT_EQ(run({"--version"}).out, "zarn1-ps-convert 5.3\n");
+    EXPECT_EQ(run({"--version"}).out, std::string("zarn1-ps-convert ") + kVersion + "\n");
 }
 
 TEST(BatchConverter, ConvertsEachFileAndReportsFailuresWithTheWindowsText) {
@@ -74,6 +75,45 @@ TEST(BatchConverter, EveryRefusalOfADropIsReachable) {
         EXPECT_EQ(r.err, c.err);
     }
     EXPECT_FALSE(testing::fileExists(dir.file("A_E01.ps")));
+}
+
+// Options act through the same steps as the settings file, after it, and the mode rules
+// apply to the mode that results, wherever it was set.
+TEST(BatchConverter, OptionsFollowTheSettingsFileThroughTheSameSteps) {
+    const struct {
+        std::vector<std::string> ini, args;
+        int status;
+        const char* output;  // empty: none written
+        const char* rotation;
+    } cases[] = {
+        {{"PAGEMODE = 0"}, {}, 0, "A_E01.eps", " output is NIET gekanteld  = normaal "},
+        {{"PAGEMODE = 0"}, {"--print"}, 0, "A_E01.ps", " output is NIET gekanteld  = normaal "},
+        {{"PAGEMODE = 0"}, {"--rotate"}, 2, "", ""},
+        {{"PAGEMODE = 0"}, {"--force=a4"}, 2, "", ""},
+        {{"FORCEA4 = 1", "ROTATE = 1"}, {}, 0, "A_E01.ps", " output is Gekanteld  = speciaal"},
+        {{"FORCEA4 = 1", "ROTATE = 1"}, {"--force=none"}, 0, "A_E01.ps",
+         " output is NIET gekanteld  = normaal "},
+        {{"FORCEA4 = 1", "ROTATE = 1"}, {"--eps"}, 0, "A_E01.eps", " output is NIET gekanteld  = normaal "},
+        {{"COUNTRY = 44", "POPUPTXT = 1"}, {"--rotate"}, 0, "A_E01.ps", " output is ROTATED  = special"},
+    };
+    for (const auto& c : cases) {
+        testing::ScratchDir dir;
+        testing::writeFile(dir.file("A.P01"), testing::Board().bytes());
+        testing::writeFile(dir.file("S.INI"), testing::crlf(c.ini));
+        std::vector<std::string> args{"--settings=" + dir.file("S.INI")};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        args.push_back(dir.file("A.P01"));
+        const std::string what = c.ini[0] + (c.args.empty() ? "" : " " + c.args[0]);
+        EXPECT_EQ(run(args).status, c.status) << what;
+        if (*c.output == 0) {
+            EXPECT_FALSE(testing::fileExists(dir.file("A_E01.ps")) || testing::fileExists(dir.file("A_E01.eps")));
+            continue;
+        }
+        EXPECT_TRUE(testing::fileExists(dir.file(c.output))) << what;
+        EXPECT_NE(testing::readFile(dir.file("A_E01_log.TXT")).find(std::string(c.rotation) + "\r\n"),
+                  std::string::npos)
+            << what;
+    }
 }
 
 }  // namespace

@@ -30,9 +30,4 @@ void applySettingsLine(const std::string& line, OptionControls& controls, JobSet
 bool readSettingsFile(const std::string& path, OptionControls& controls, JobSettings& settings,
                       const SettingsReport& report);
 
-// Reads `path` as the window does when it loads, applying every line through the option
-// handlers of a window-less control model. Returns false when no such file exists.
-bool applySettingsFileHeadless(const std::string& path, JobSettings& settings,
-                               std::vector<SettingsMessage>& messages);
-
 }  // namespace zarn
