@@ -2,7 +2,9 @@
 # Installs what building and testing need on Debian 12, and nothing that is already there.
 set -euo pipefail
 
-packages=(build-essential cmake g++ googletest libgtest-dev qt6-base-dev ghostscript xvfb time)
+packages=(build-essential cmake g++ googletest libgtest-dev qt6-base-dev ghostscript xvfb time
+          dpkg-dev desktop-file-utils file groff-base libfile-mimeinfo-perl libglib2.0-bin
+          libxml2-utils man-db shared-mime-info xdg-utils)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
