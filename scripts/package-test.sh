@@ -83,14 +83,15 @@ for size in 16 22 24 32 48 64 128 256; do
 done
 
 # The file type, in a database of its own: the capitals are print files, the certificate
-# bundle and request keep their types.
+# bundle and request keep their types. The files hold bytes that tell nothing, so that the
+# names alone decide (PostScript content would win for the print files whatever the weight).
 mime_xml=$root/usr/share/mime/packages/$package.xml
 xmllint --noout "$mime_xml" || fail "$mime_xml is not well-formed"
 mkdir -p "$work/data/mime/packages" "$work/files"
 cp /usr/share/mime/packages/freedesktop.org.xml "$mime_xml" "$work/data/mime/packages/"
 update-mime-database "$work/data/mime" >/dev/null 2>&1 || fail "update-mime-database failed"
 mime_of() {  # mime_of NAME: the type GIO and xdg-mime see for a file of that name
-    printf '%%!PS-Adobe-3.0\r\n' >"$work/files/$1"
+    printf '\0\1\2' >"$work/files/$1"
     local data=(env XDG_DATA_HOME="$work/none" XDG_DATA_DIRS="$work/data")
     echo "$("${data[@]}" gio info -a standard::content-type "$work/files/$1" |
         sed -n 's/^ *standard::content-type: //p') $("${data[@]}" xdg-mime query filetype "$work/files/$1")"
