@@ -1,8 +1,9 @@
 // One drop, start to end: intake, naming, the two passes, and the finish or the error exit.
 #include <sys/stat.h>
 
+#include <exception>
 #include <new>
-#include <stdexcept>
+#include <optional>
 
 #include "analysis_pass.h"
 #include "conversion_state.h"
@@ -19,6 +20,17 @@ namespace {
 
 using texts::Bilingual;
 
+// Reads a window field's value; a failure names the field.
+template <typename Read>
+auto inField(const char* field, Read read) {
+    try {
+        return read();
+    } catch (ConversionError& e) {
+        e.context().field = field;
+        throw;
+    }
+}
+
 class Conversion {
 public:
     Conversion(const DroppedData& data, JobSettings& settings, Platform& platform)
@@ -26,67 +38,73 @@ public:
 
     DropResult run() noexcept {
         try {
-            return steps();
-        } catch (const ConversionError& e) {
-            return errorExit(e.what());
-        } catch (const std::invalid_argument& e) {
-            return errorExit(std::string("invalid argument: ") + e.what());
-        } catch (const std::bad_alloc&) {
-            return errorExit("out of memory");
-        } catch (const std::exception& e) {
-            return errorExit(e.what());
+            return convert();
         } catch (...) {
-            return errorExit("unknown failure");
+            return errorExit(std::current_exception());
         }
     }
 
 private:
-    DropResult steps() {
-        JobSettings& s = c_.settings;
-        // 1. The three fields, stored whatever follows.
-        s.breedte = roundEven16(wordValue(s.Text_breed));
-        s.marge = roundEven16(wordValue(s.Text_eind));
-        s.Crop_Factor = toSingle(wordValue(s.Text_crop));
-        // 2. Crop check, in single precision.
-        if (!(s.Crop_Factor >= 0.9f && s.Crop_Factor <= 1.0f))
+    DropResult convert() {
+        readFields();
+        if (!(c_.settings.Crop_Factor >= 0.9f && c_.settings.Crop_Factor <= 1.0f))
             return refuse(DropOutcome::CropRefused, texts::kCropFactor);
-        // 3. Page dimensions.
-        computePageDimensions(s);
-        // 4. From here on every failure ends in the error exit.
-        // 5.-7. The drop itself.
+        computePageDimensions(c_.settings);
+        // From here on every failure ends in the error exit.
+        if (std::optional<DropResult> refusal = refusalOfDrop()) return *refusal;
+        nameFiles();
+        c_.input.open(c_.input_path);
+        refuseLinksToInput();
+        c_.output.create(c_.output_path);
+        c_.log.create(c_.log_path);
+        writeLogFrame();
+        runAnalysisPass(c_);
+        closeAll();
+        runRewritePass(c_);
+        closeAll();
+        return finish();
+    }
+
+    // The three fields are stored whatever follows, the crop factor in single precision.
+    void readFields() {
+        JobSettings& s = c_.settings;
+        s.breedte = inField("width", [&] { return roundEven16(wordValue(s.Text_breed)); });
+        s.marge = inField("end margin", [&] { return roundEven16(wordValue(s.Text_eind)); });
+        s.Crop_Factor = inField("crop factor", [&] { return toSingle(wordValue(s.Text_crop)); });
+    }
+
+    // What the program refuses to convert and goes on: several files, a folder, rich text.
+    std::optional<DropResult> refusalOfDrop() {
         if (data_.paths.size() >= 2) return refuse(DropOutcome::SeveralFiles, texts::kSeveralFiles);
         if (data_.paths.empty())
             throw ConversionError("the drop holds no file: only files can be converted");
         if (platform_.isDirectory(data_.paths.front()))
             return refuse(DropOutcome::Directory, texts::kDirectory);
         if (data_.offersRichText) return refuse(DropOutcome::RichText, texts::kRichText);
-        // 8.-9. The name.
+        return std::nullopt;
+    }
+
+    // BOARD.P01 gives BOARD_E01.ps (or .eps) and BOARD_E01_log.TXT beside it.
+    void nameFiles() {
         c_.input_path = data_.paths.front();
         c_.input_ext = ExtOnly(c_.input_path, false);
-        if (c_.input_ext.size() < 2 || (c_.input_ext[1] != '1' && c_.input_ext[1] != '0')) {
-            c_.name_fault = 1;
-            throw ConversionError("the file name is not of the form *.Pxx");
-        }
+        if (c_.input_ext.size() < 2 || (c_.input_ext[1] != '1' && c_.input_ext[1] != '0'))
+            throw ConversionError(FaultKind::BadName, "the file name is not of the form *.Pxx");
         c_.adapted_ext = "E" + c_.input_ext.substr(1);
-        // 10.-13. Open the input, name and create the output and the log.
-        c_.input.open(c_.input_path);
-        const std::string stem = PathOnly(c_.input_path) + "/" + NameOnly(c_.input_path) + "_" +
-                                 c_.adapted_ext;
-        c_.output_path = stem + (s.pageregel == 0 ? ".eps" : ".ps");
+        const std::optional<std::string> name = NameOnly(c_.input_path);
+        if (!name)
+            throw ConversionError("invalid argument: the file name \"" + FileOnly(c_.input_path) +
+                                  "\" has no extension");
+        const std::string stem = PathOnly(c_.input_path) + "/" + *name + "_" + c_.adapted_ext;
+        c_.output_path = stem + (c_.settings.pageregel == 0 ? ".eps" : ".ps");
         c_.log_path = stem + "_log.TXT";
-        refuseLinksToInput();
-        c_.output.create(c_.output_path);
-        c_.log.create(c_.log_path);
-        // 14.-16. Log frame, analysis pass, close everything.
-        writeLogFrame();
-        runAnalysisPass(c_);
-        closeAll();
-        // 17.-18. Rewrite pass, close everything.
-        runRewritePass(c_);
-        closeAll();
-        // 19.-21. Finish.
+    }
+
+    DropResult finish() {
+        const JobSettings& s = c_.settings;
         if (s.LogAfdruk == 1 && !platform_.openTextViewer(c_.log_path))
-            throw ConversionError("no text viewer could be started for " + c_.log_path);
+            throw ConversionError("no text viewer could be started for " + c_.log_path,
+                                  {.file = c_.log_path});
         DropResult result = outcome(DropOutcome::Completed);
         if (s.okido == 1) {
             platform_.beep();
@@ -153,36 +171,66 @@ private:
         return r;
     }
 
-    DropResult errorExit(const std::string& description) noexcept {
+    DropResult errorExit(std::exception_ptr failure) noexcept {
         c_.input.close();
         c_.output.closeQuietly();
         c_.log.closeQuietly();
-        const bool en = c_.english;
         DropResult r = outcome(DropOutcome::ErrorExit);
         try {
-            if (c_.name_fault == 1)
-                r.message = texts::kBadName.in(en);
-            else if (c_.content_fault == 1)
-                r.message = texts::kNotPostScript.in(en);
-            else if (c_.content_fault == 2)
-                r.message = texts::kSecondTime.in(en);
-            else
-                r.message = texts::kRuntimeFailure.in(en) + withContext(description);
-            platform_.showMessage(texts::kErrorTitle.in(en), MessageIcon::Stop, r.message);
+            const ConversionError e = withContext(asConversionError(failure));
+            c_.name_fault = e.kind() == FaultKind::BadName ? 1 : 0;
+            c_.content_fault = e.kind() == FaultKind::MissingHeaderLine ? 1
+                               : e.kind() == FaultKind::ConvertedBefore ? 2
+                                                                        : 0;
+            r.message = message(e);
+            platform_.showMessage(texts::kErrorTitle.in(c_.english), MessageIcon::Stop, r.message);
+        } catch (...) {
+            // Out of memory while telling: the program still ends.
+        }
+        try {
             platform_.endProgram();
         } catch (...) {
         }
         return r;
     }
 
-    // Names the input and the line where a pass met the failure, unless the text already
-    // names a file.
-    std::string withContext(const std::string& description) const {
-        if (c_.input_path.empty() || description.find('/') != std::string::npos) return description;
-        const std::uint64_t line = c_.input.linesRead();
-        if (line == 0) return description + " (" + c_.input_path + ")";
-        return description + " (" + c_.input_path + ", line " +
-               intText(static_cast<std::int64_t>(line)) + ")";
+    static ConversionError asConversionError(std::exception_ptr failure) {
+        try {
+            std::rethrow_exception(failure);
+        } catch (const ConversionError& e) {
+            return e;
+        } catch (const std::bad_alloc&) {
+            return ConversionError("out of memory");
+        } catch (const std::exception& e) {
+            return ConversionError(e.what());
+        } catch (...) {
+            return ConversionError("unknown failure");
+        }
+    }
+
+    // A failure that concerns no particular file or field lies in the input's content, at
+    // the line the passes had read.
+    ConversionError withContext(ConversionError e) const {
+        FailureContext& where = e.context();
+        if (where.file.empty() && where.field.empty() && where.inputLine == 0)
+            where.inputLine = c_.input.linesRead();
+        return e;
+    }
+
+    // The one place a failure becomes the message the user reads.
+    std::string message(const ConversionError& e) const {
+        const bool en = c_.english;
+        if (c_.name_fault == 1) return texts::kBadName.in(en);
+        if (c_.content_fault == 1) return texts::kNotPostScript.in(en);
+        if (c_.content_fault == 2) return texts::kSecondTime.in(en);
+        const std::string text = texts::kRuntimeFailure.in(en) + e.description();
+        const FailureContext& where = e.context();
+        if (!where.field.empty()) return text + " (the " + where.field + " field)";
+        // A file's own failure is named in its description.
+        if (!where.file.empty() || c_.input_path.empty()) return text;
+        if (where.inputLine == 0) return text + " (" + c_.input_path + ")";
+        return text + " (" + c_.input_path + ", line " +
+               intText(static_cast<std::int64_t>(where.inputLine)) + ")";
     }
 
     const DroppedData& data_;

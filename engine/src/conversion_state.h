@@ -5,6 +5,7 @@
 #include <string>
 
 #include "text_io.h"
+#include "zarn/conversion_error.h"
 #include "zarn/job_settings.h"
 
 namespace zarn {
@@ -30,6 +31,7 @@ struct ConversionState {
 
     std::string input_path, input_ext, adapted_ext, output_path, log_path;
     std::string current_line;
+    // Set from the failure's kind at the error exit.
     std::int16_t name_fault = 0;
     std::int16_t content_fault = 0;  // 1 = header line missing, 2 = converted before
     std::string version_word;
@@ -39,6 +41,10 @@ struct ConversionState {
     OutputFile log;
     JobGeometry geo;
 };
+
+inline ConversionError missingHeaderLine() {
+    return ConversionError(FaultKind::MissingHeaderLine, "a PostScript header line is missing");
+}
 
 // Line tests: exact and case-sensitive.
 inline bool beginsWith(std::string_view line, std::string_view text) {

@@ -56,12 +56,12 @@ void reportBoundingBox(ConversionState& c) {
     const JobGeometry& g = c.geo;
     OutputFile& log = c.log;
     log.line(" ");
-    log.line(L1.in(en));
+    log.line(kStatedHeading.in(en));
     log.line(" ");
-    log.line(statedLine(L2.in(en), g.bbox_llx));
-    log.line(statedLine(L3.in(en), g.bbox_lly));
-    log.line(statedLineWithJob(L4.in(en), g.bbox_urx, g.bbox_llx, L6.in(en)));
-    log.line(statedLineWithJob(L5.in(en), g.bbox_ury, g.bbox_lly, L6.in(en)));
+    log.line(statedLine(kStatedOriginX.in(en), g.bbox_llx));
+    log.line(statedLine(kStatedOriginY.in(en), g.bbox_lly));
+    log.line(statedLineWithJob(kStatedMaxX.in(en), g.bbox_urx, g.bbox_llx, kJobOnly.in(en)));
+    log.line(statedLineWithJob(kStatedMaxY.in(en), g.bbox_ury, g.bbox_lly, kJobOnly.in(en)));
     log.line("  ");
 }
 
@@ -69,27 +69,27 @@ void reportOriginAndScale(ConversionState& c) {
     const bool en = c.english;
     const JobGeometry& g = c.geo;
     OutputFile& log = c.log;
-    log.line(L7.in(en));
+    log.line(kMeasuredHeading.in(en));
     log.line(" ");
     if (!g.translate_found) {
-        log.line(L16.in(en));
+        log.line(kNoTranslate.in(en));
         log.line(" ");
         return;
     }
-    log.line(std::string(L8.in(en)) + "X =" + logInt(g.origin_x_units) + L9.in(en) +
+    log.line(std::string(kZeroOffset.in(en)) + "X =" + logInt(g.origin_x_units) + kAndY.in(en) +
              logInt(g.origin_y_units) + "Zarn units, " + "X =" + logReal(mmZ(g.origin_x_units)) +
-             L10.in(en) + logReal(mmZ(g.origin_y_units)) + "mm,");
+             kMmAndY.in(en) + logReal(mmZ(g.origin_y_units)) + "mm,");
     if (g.version7) {
         log.line(" ");
-        log.line(std::string(L11.in(en)) + "X =" + logInt(g.offset_x_units) + L9.in(en) +
+        log.line(std::string(kV7Offset.in(en)) + "X =" + logInt(g.offset_x_units) + kAndY.in(en) +
                  logInt(g.offset_y_units) + "Zarn units, ");
-        log.line("X =" + logReal(mmZ(g.offset_x_units)) + L10.in(en) +
+        log.line("X =" + logReal(mmZ(g.offset_x_units)) + kMmAndY.in(en) +
                  logReal(mmZ(g.offset_y_units)) + "mm");
     }
-    log.line(std::string(L12.in(en)) + L13.in(en) + logReal(psZ(g.offset_x_units)) + L14.in(en) +
+    log.line(std::string(kInPostScript.in(en)) + kPsX.in(en) + logReal(psZ(g.offset_x_units)) + kPsAndY.in(en) +
              logReal(psZ(g.offset_y_units)) + "PS units ");
     log.line(" ");
-    log.line(std::string(L15.in(en)) + (g.zarn_scale < 0 ? "" : " ") + singleText(g.zarn_scale) +
+    log.line(std::string(kScale.in(en)) + (g.zarn_scale < 0 ? "" : " ") + singleText(g.zarn_scale) +
              " ");
     log.line(" ");
 }
@@ -101,13 +101,13 @@ void reportExtremesAndSize(ConversionState& c) {
     log.line(" ");
     log.line(std::string(78, '-'));
     log.line(" ");
-    log.line(extremeLine(L17.in(en), g.max_x_units));
-    log.line(extremeLine(L18.in(en), g.max_y_units));
+    log.line(extremeLine(kMaxX.in(en), g.max_x_units));
+    log.line(extremeLine(kMaxY.in(en), g.max_y_units));
     log.line(" ");
-    log.line(extremeLine(L19.in(en), g.min_x_units));
-    log.line(extremeLine(L20.in(en), g.min_y_units));
+    log.line(extremeLine(kOriginX.in(en), g.min_x_units));
+    log.line(extremeLine(kOriginY.in(en), g.min_y_units));
     log.line(" ");
-    log.line(std::string(L21.in(en)) + "X = " + logReal(mmP(g.job_width_ps)) + L22.in(en) +
+    log.line(std::string(kJobSize.in(en)) + "X = " + logReal(mmP(g.job_width_ps)) + kAnd.in(en) +
              "Y = " + logReal(mmP(g.job_height_ps)) + "mm");
     log.line(" ");
 }
@@ -121,22 +121,22 @@ void reportVerdictAndMargins(ConversionState& c) {
     std::string pending;
     switch (compare(g.job_width_ps, g.bbox_urx)) {
         case Fit::Larger:
-            pending = L23.in(en) + logReal(mmD(sub32(g.job_width_ps, g.bbox_urx))) + "mm)   ";
+            pending = kXLarger.in(en) + logReal(mmD(sub32(g.job_width_ps, g.bbox_urx))) + "mm)   ";
             break;
         case Fit::OneOver: break;
-        case Fit::Fits: log.line(L24.in(en)); break;
+        case Fit::Fits: log.line(kXFits.in(en)); break;
         case Fit::Smaller:
-            pending = L25.in(en) + logReal(mmD(sub32(g.bbox_urx, g.job_width_ps))) + "mm)   ";
+            pending = kXSmaller.in(en) + logReal(mmD(sub32(g.bbox_urx, g.job_width_ps))) + "mm)   ";
             break;
     }
     switch (compare(g.job_height_ps, g.bbox_ury)) {
         case Fit::Larger:
-            pending += L26.in(en) + logReal(mmD(sub32(g.job_height_ps, g.bbox_ury))) + "mm)  ";
+            pending += kYLarger.in(en) + logReal(mmD(sub32(g.job_height_ps, g.bbox_ury))) + "mm)  ";
             break;
         case Fit::OneOver: break;
-        case Fit::Fits: pending += L27.in(en); break;
+        case Fit::Fits: pending += kYFits.in(en); break;
         case Fit::Smaller:
-            pending += L28.in(en) + logReal(mmD(sub32(g.bbox_ury, g.job_height_ps))) + "mm)  ";
+            pending += kYSmaller.in(en) + logReal(mmD(sub32(g.bbox_ury, g.job_height_ps))) + "mm)  ";
             break;
     }
     log.line(pending + " ");
@@ -147,9 +147,9 @@ void reportVerdictAndMargins(ConversionState& c) {
     const double mmW = std::floor((w * 25.4 / 72 + s.breedte) * 10 + 0.5) / 10;
     const double psW = std::floor(mul16(s.breedte, 72) / 25.4 + w + 0.5);
     const double psE = std::floor(mul16(s.marge, 72) / 25.4 + h + 0.5);
-    log.line(" Plus" + logInt(s.marge) + L29.in(en) + L30.in(en) + logReal(mmE) + ", plus" +
-             logInt(s.breedte) + L31.in(en) + L32.in(en) + logReal(mmW) + " ");
-    log.line(std::string(L33.in(en)) + "X =" + logReal(psW) + L34.in(en) + logReal(psE) +
+    log.line(" Plus" + logInt(s.marge) + kEndMargin.in(en) + kMarginY.in(en) + logReal(mmE) + ", plus" +
+             logInt(s.breedte) + kExtraWidth.in(en) + kWidthX.in(en) + logReal(mmW) + " ");
+    log.line(std::string(kThatMakesInPs.in(en)) + "X =" + logReal(psW) + kThatMakesAndY.in(en) + logReal(psE) +
              "PS units ");
     log.line(" ");
 }
@@ -159,12 +159,12 @@ void reportForcedPage(ConversionState& c) {
     const JobSettings& s = c.settings;
     if (s.pageregel != 1) return;
     const std::string cropNote =
-        s.Crop_Factor == 1.0f ? "" : L39.in(en) + singleText(s.Crop_Factor) + " ";
+        s.Crop_Factor == 1.0f ? "" : kCropFactorNote.in(en) + singleText(s.Crop_Factor) + " ";
     if (s.Force_A4 == 1)
-        c.log.write(L35.in(en) + cropNote + L36.in(en) + logInt(s.A4_kortPS) + L37.in(en) +
+        c.log.write(kForcedA4.in(en) + cropNote + kEventuallyX.in(en) + logInt(s.A4_kortPS) + kEventuallyAndY.in(en) +
                     logInt(s.A4_langPS) + "PS units " + s.CRLF);
     if (s.Force_A3 == 1)
-        c.log.write(L38.in(en) + cropNote + L36.in(en) + logInt(s.A4_langPS) + L37.in(en) +
+        c.log.write(kForcedA3.in(en) + cropNote + kEventuallyX.in(en) + logInt(s.A4_langPS) + kEventuallyAndY.in(en) +
                     logInt(s.A3_langPS) + "PS units " + s.CRLF);
 }
 

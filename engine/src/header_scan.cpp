@@ -1,7 +1,6 @@
 // Lines 1 to 6 of a Zarn1 print file: the header comments, the conversion mark, the version
 // and the four %%BoundingBox numbers.
 #include <algorithm>
-#include <stdexcept>
 
 #include "analysis_pass.h"
 #include "zarn/texts.h"
@@ -13,14 +12,9 @@ namespace zarn {
 
 namespace {
 
-[[noreturn]] void missingHeaderLine(ConversionState& c) {
-    c.content_fault = 1;
-    throw ConversionError("a PostScript header line is missing");
-}
-
 void requireHeaderLine(ConversionState& c, std::string_view beginning) {
     c.input.readLine(c.current_line);
-    if (!beginsWith(c.current_line, beginning)) missingHeaderLine(c);
+    if (!beginsWith(c.current_line, beginning)) throw missingHeaderLine();
 }
 
 bool carriesConversionMark(std::string line) {
@@ -46,7 +40,7 @@ void takeBoundingBox(ConversionState& c) {
     for (std::size_t& blank : p) {
         blank = line.find(' ', from);
         if (blank == std::string::npos)
-            throw std::invalid_argument("the %%BoundingBox line holds fewer than four numbers");
+            throw ConversionError("invalid argument: the %%BoundingBox line holds fewer than four numbers");
         from = blank + 1;
     }
     const std::string_view view(line);
@@ -63,8 +57,7 @@ void scanHeader(ConversionState& c) {
     requireHeaderLine(c, "%!PS-Adobe");
     requireHeaderLine(c, "%%Creator");
     if (carriesConversionMark(c.current_line)) {
-        c.content_fault = 2;
-        throw ConversionError("the file was converted before");
+        throw ConversionError(FaultKind::ConvertedBefore, "the file was converted before");
     }
     c.geo.version7 = contains(c.current_line, "7.") ? 1 : 0;
     c.version_word = c.geo.version7 ? "" : texts::kVersionNot.in(c.english);

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <algorithm>
 #include <limits>
+#include <optional>
 #include <string>
 
 #include "zarn/conversion_error.h"
@@ -127,6 +128,11 @@ bool NumberScanner::feed(char c) {
 }
 
 double NumberScanner::value() const {
+    if (const std::optional<double> v = valueIfFits()) return *v;
+    throw ConversionError("overflow: the number " + shown_ + " is too large");
+}
+
+std::optional<double> NumberScanner::valueIfFits() const {
     if (!anyDigit_ || digits_.empty()) return 0.0;
     std::int64_t power = scale_ + (exponentNegative_ ? -exponent_ : exponent_);
     std::string text = digits_;
@@ -140,7 +146,7 @@ double NumberScanner::value() const {
     (void)ptr;
     if (ec == std::errc::result_out_of_range) {
         if (power < 0) return 0.0;
-        throw ConversionError("overflow: the number " + shown_ + " is too large");
+        return std::nullopt;
     }
     return negative_ ? -v : v;
 }
@@ -154,18 +160,34 @@ double leadingNumber(std::string_view word) {
 
 double wordValue(std::string_view text) { return leadingNumber(afhak(text)); }
 
+std::optional<double> wordValueIfFits(std::string_view text) {
+    NumberScanner scanner;
+    for (const char c : afhak(text))
+        if (!scanner.feed(c)) break;
+    return scanner.valueIfFits();
+}
+
+std::optional<std::int16_t> roundEven16IfFits(double x) {
+    const double r = std::nearbyint(x);
+    if (!(r >= std::numeric_limits<std::int16_t>::min() && r <= std::numeric_limits<std::int16_t>::max()))
+        return std::nullopt;
+    return static_cast<std::int16_t>(r);
+}
+
 float toSingle(double x) {
     if (!(std::fabs(x) <= static_cast<double>(std::numeric_limits<float>::max())))
         throw ConversionError("overflow: the value " + realText(x) + " does not fit in a single");
     return static_cast<float>(x);
 }
 
-std::int16_t roundEven16(double x) { return fitDouble<std::int16_t>(std::nearbyint(x), "16-bit"); }
+std::int16_t roundEven16(double x) {
+    if (const std::optional<std::int16_t> v = roundEven16IfFits(x)) return *v;
+    overflow(std::nearbyint(x), "16-bit");
+}
 std::int32_t roundEven32(double x) { return fitDouble<std::int32_t>(std::nearbyint(x), "32-bit"); }
 std::int32_t floorHalfUp32(double x) { return fitDouble<std::int32_t>(std::floor(x + 0.5), "32-bit"); }
 std::int16_t floorHalfUp16(double x) { return fitDouble<std::int16_t>(std::floor(x + 0.5), "16-bit"); }
 std::int16_t floor16(double x) { return fitDouble<std::int16_t>(std::floor(x), "16-bit"); }
-std::int32_t floor32(double x) { return fitDouble<std::int32_t>(std::floor(x), "32-bit"); }
 
 std::int16_t add16(std::int32_t a, std::int32_t b) { return fitInt<std::int16_t>(std::int64_t{a} + b, "16-bit"); }
 std::int16_t sub16(std::int32_t a, std::int32_t b) { return fitInt<std::int16_t>(std::int64_t{a} - b, "16-bit"); }

@@ -12,10 +12,7 @@ constexpr double kPsPerZarn = 0.05625;
 
 void requireLine(ConversionState& c, std::string_view beginning) {
     c.input.readLine(c.current_line);
-    if (!beginsWith(c.current_line, beginning)) {
-        c.content_fault = 1;
-        throw ConversionError("a PostScript header line is missing");
-    }
+    if (!beginsWith(c.current_line, beginning)) throw missingHeaderLine();
 }
 
 // A number as the page lines write it: a blank where a minus sign would go.

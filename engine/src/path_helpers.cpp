@@ -42,29 +42,11 @@ std::string ExtOnly(std::string_view filepath, bool dot) {
     return dot ? "." + ext : ext;
 }
 
-std::string NameOnly(std::string_view filename) {
+std::optional<std::string> NameOnly(std::string_view filename) {
     const std::string file = FileOnly(filename);
     const std::size_t mark = file.rfind('.');
-    if (mark == std::string::npos)
-        throw std::invalid_argument("the file name \"" + file + "\" has no extension");
+    if (mark == std::string::npos) return std::nullopt;
     return file.substr(0, mark);
-}
-
-std::string ChangeExt(std::string_view filepath, std::string& newext) {
-    const std::size_t mark = filepath.rfind('.');
-    std::string base(mark == std::string_view::npos ? filepath : filepath.substr(0, mark));
-    if (!newext.empty()) newext = "." + newext;
-    return base + newext;
-}
-
-bool DirExists(const std::string& strPath) {
-    struct stat st {};
-    return ::stat(strPath.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-}
-
-std::string FixPath(std::string_view strPath) {
-    if (!strPath.empty() && strPath.back() == kSep) return std::string(strPath);
-    return std::string(strPath) + kSep;
 }
 
 }  // namespace zarn

@@ -62,10 +62,6 @@ public:
     std::size_t available() const { return end_ - pos_; }
     bool atEof() const { return eof_; }
     void consume(std::size_t n) { pos_ += n; }
-    // Byte k places from the read position; k may be negative down to -kKeepBehind when
-    // that many bytes were read before.
-    const char* at(std::ptrdiff_t k) const { return buf_.data() + pos_ + k; }
-    bool hasBehind(std::size_t k) const { return pos_ >= k; }
     // Puts a byte just past the data (in the padding): wide loads then see a defined value,
     // and a scan for `mark` is sure to stop.
     void terminate(char mark = '\0') { buf_[end_] = mark; }

@@ -16,13 +16,8 @@ bool isDigit(int key) { return key >= '0' && key <= '9'; }
 }  // namespace
 
 float cropFactorOf(const std::string& text) {
-    double v = 0.0;
-    try {
-        v = wordValue(text);
-    } catch (const std::exception&) {
-        // Too large even for a double: certainly outside the crop range.
-        return std::numeric_limits<float>::infinity();
-    }
+    // Too large even for a double: certainly outside the crop range.
+    const double v = wordValueIfFits(text).value_or(std::numeric_limits<double>::infinity());
     // A double beyond the float range may not be converted directly.
     constexpr double kMax = std::numeric_limits<float>::max();
     if (v > kMax) return std::numeric_limits<float>::infinity();

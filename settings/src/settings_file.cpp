@@ -51,10 +51,8 @@ void applySettingsLine(const std::string& line, OptionControls& c, JobSettings& 
     const std::string key = upperAscii(afhak(std::string_view(line).substr(0, sep + 1)));
     // A value that does not fit 16 bits (or not even a double) matches no range.
     std::optional<int> value;
-    try {
-        value = roundEven16(wordValue(std::string_view(line).substr(sep + 2)));
-    } catch (const std::exception&) {
-    }
+    if (const std::optional<double> v = wordValueIfFits(std::string_view(line).substr(sep + 2)))
+        value = roundEven16IfFits(*v);
     auto within = [&](int lo, int hi) { return value && *value >= lo && *value <= hi; };
 
     if (key == "COUNTRY") {

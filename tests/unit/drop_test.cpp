@@ -78,15 +78,6 @@ TEST(Drop, IntakeRefusalsLeaveTheProgramRunning) {
     EXPECT_FALSE(testing::fileExists(dir.file("A_E01.ps")));
 }
 
-TEST(Drop, ADropWithoutAnyPathIsARuntimeFailure) {
-    JobSettings s = quietSettings();
-    testing::RecordingPlatform platform;
-    const DropResult r = convertDrop({}, s, platform);
-    EXPECT_EQ(r.outcome, DropOutcome::ErrorExit);
-    EXPECT_EQ(r.message.rfind("Hardstikke fout!  \rEr trad een fout op, type  \r", 0), 0u);
-    EXPECT_EQ(platform.ended, 1);
-}
-
 TEST(Drop, NamesOfOutputAndLog) {
     const struct {
         const char* input;
@@ -132,11 +123,6 @@ TEST(Drop, BadNamesEndInTheErrorExit) {
         EXPECT_EQ(got.result.outcome, DropOutcome::ErrorExit) << c.name;
         EXPECT_EQ(got.result.message, c.message) << c.name;
     }
-    // The last dot lies in a directory name and the file name has none.
-    ::mkdir(dir.file("jobs.P01").c_str(), 0755);
-    const Converted got = testing::convert(dir, Board().bytes(), quietSettings(), "jobs.P01/board");
-    EXPECT_EQ(got.result.outcome, DropOutcome::ErrorExit);
-    EXPECT_NE(got.result.message.find("invalid argument"), std::string::npos) << got.result.message;
 }
 
 TEST(Drop, ASecondRunIsRefusedAfterTheLogFrame) {
@@ -152,14 +138,48 @@ TEST(Drop, ASecondRunIsRefusedAfterTheLogFrame) {
     EXPECT_EQ(again.output, "");
 }
 
-TEST(Drop, ALoneLineFeedDoesNotEndALine) {
+// A runtime failure tells what went wrong and where: the file that failed, the field, or the
+// input and the line the passes had read.
+TEST(Drop, RuntimeFailuresSayWhatAndWhere) {
     ScratchDir dir;
-    std::string bytes = Board().bytes();
-    for (std::size_t at = bytes.find("\r\n"); at != std::string::npos; at = bytes.find("\r\n", at))
-        bytes.erase(at, 1);
-    const Converted got = testing::convert(dir, bytes, quietSettings());
-    EXPECT_EQ(got.result.outcome, DropOutcome::ErrorExit);
-    EXPECT_NE(got.result.message.find("ended while a line was expected"), std::string::npos);
+    ::mkdir(dir.file("jobs.P01").c_str(), 0755);
+    std::string loneLineFeeds = Board().bytes();
+    for (std::size_t at = loneLineFeeds.find('\r'); at != std::string::npos; at = loneLineFeeds.find('\r', at))
+        loneLineFeeds.erase(at, 1);
+    Board hugeCoordinate;
+    hugeCoordinate.body.insert(hugeCoordinate.body.begin(), "7 99999999999 l");
+    const std::string input = dir.file("BOARD.P01");
+    const struct {
+        const char* name;
+        std::string bytes;
+        const char* width;
+        std::string says;
+    } cases[] = {
+        {"jobs.P01/board", Board().bytes(), "0",
+         "invalid argument: the file name \"board\" has no extension (" + dir.file("jobs.P01/board") + ")"},
+        {"BOARD.P01", loneLineFeeds, "0",
+         "the input " + input + " ended while a line was expected (after line 1)"},
+        {"BOARD.P01", Board().bytes(), "1e9",
+         "overflow: the value 1000000000 does not fit in a 16-bit integer (the width field)"},
+        {"BOARD.P01", hugeCoordinate.bytes(), "0",
+         "overflow: the value 99999999999 does not fit in a 32-bit integer (" + input + ", line 22)"},
+    };
+    for (const auto& c : cases) {
+        JobSettings s = quietSettings();
+        s.Text_breed = c.width;
+        const Converted got = testing::convert(dir, c.bytes, s, c.name);
+        EXPECT_EQ(got.result.outcome, DropOutcome::ErrorExit) << c.says;
+        EXPECT_EQ(got.result.message, "Hardstikke fout!  \rEr trad een fout op, type  \r" + c.says);
+        EXPECT_EQ(got.platform.ended, 1);
+    }
+    JobSettings s = quietSettings();
+    testing::RecordingPlatform platform;
+    EXPECT_EQ(convertDrop({}, s, platform).message,
+              "Hardstikke fout!  \rEr trad een fout op, type  \rthe drop holds no file: only files can be converted");
+    EXPECT_EQ(convertDrop({{dir.file("GONE.P01")}, false}, s, platform).message,
+              "Hardstikke fout!  \rEr trad een fout op, type  \rcannot open " + dir.file("GONE.P01") +
+                  " for reading: No such file or directory");
+    EXPECT_FALSE(testing::fileExists(dir.file("GONE_E01.ps")));
 }
 
 TEST(Drop, FinishOpensTheLogAndConfirms) {
@@ -190,17 +210,6 @@ TEST(Drop, AViewerThatCannotStartIsARuntimeFailureAfterTheFilesAreComplete) {
     const DropResult r = convertDrop({{dir.file("BOARD.P01")}, false}, s, platform);
     EXPECT_EQ(r.outcome, DropOutcome::ErrorExit);
     EXPECT_NE(testing::readFile(dir.file("BOARD_E01.ps")).find("showpage"), std::string::npos);
-}
-
-TEST(Drop, MissingInputIsARuntimeFailureNamingTheFile) {
-    ScratchDir dir;
-    JobSettings s = quietSettings();
-    testing::RecordingPlatform platform;
-    const DropResult r = convertDrop({{dir.file("GONE.P01")}, false}, s, platform);
-    EXPECT_EQ(r.outcome, DropOutcome::ErrorExit);
-    EXPECT_NE(r.message.find(dir.file("GONE.P01")), std::string::npos) << r.message;
-    EXPECT_NE(r.message.find("No such file"), std::string::npos) << r.message;
-    EXPECT_FALSE(testing::fileExists(dir.file("GONE_E01.ps")));
 }
 
 TEST(Drop, AnOutputOrLogLinkedToTheInputIsRefusedBeforeAnythingIsEmptied) {

@@ -1,14 +1,46 @@
-// The one exception type that carries a failure inside a conversion to the error exit.
+// The one exception type that carries a failure inside a conversion to the error exit. It
+// holds what kind of failure it is and where it arose; the error exit composes the message.
 #pragma once
 
-#include <stdexcept>
+#include <cstdint>
+#include <exception>
 #include <string>
+#include <utility>
 
 namespace zarn {
 
-class ConversionError : public std::runtime_error {
+enum class FaultKind {
+    BadName,            // the file name is not of the form *.Pxx
+    MissingHeaderLine,  // a line the header must hold is not there
+    ConvertedBefore,    // the file is an output of this program
+    Runtime,            // anything else: I/O, overflow, a malformed number line
+};
+
+// Where a failure arose. Empty fields are filled in at the error exit from what the
+// conversion was doing: the input and the line it had read.
+struct FailureContext {
+    std::string file;             // the file an I/O failure concerns; its description names it
+    std::uint64_t inputLine = 0;  // the input line that caused it; 0 when none did
+    std::string field;            // the window field whose value caused it
+};
+
+class ConversionError : public std::exception {
 public:
-    explicit ConversionError(const std::string& description) : std::runtime_error(description) {}
+    ConversionError(FaultKind kind, std::string description, FailureContext context = {})
+        : kind_(kind), description_(std::move(description)), context_(std::move(context)) {}
+    explicit ConversionError(std::string description, FailureContext context = {})
+        : ConversionError(FaultKind::Runtime, std::move(description), std::move(context)) {}
+
+    FaultKind kind() const { return kind_; }
+    const std::string& description() const { return description_; }
+    const FailureContext& context() const { return context_; }
+    FailureContext& context() { return context_; }
+    const char* what() const noexcept override { return description_.c_str(); }
+
+private:
+    FaultKind kind_;
+    std::string description_;
+    FailureContext context_;
 };
 
 }  // namespace zarn

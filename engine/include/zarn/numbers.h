@@ -1,10 +1,12 @@
 // The number rules: reading the leading number of a word, the two rounding rules, checked
 // 16- and 32-bit arithmetic, and numbers written as text without the user's locale.
-// Every overflow throws ConversionError.
+// Every overflow throws ConversionError; the ...IfFits readers report it as an empty value
+// instead, for the settings that are checked against a range rather than converted.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +21,8 @@ public:
     bool ended() const { return state_ == State::Ended; }
     // The value so far; a value too large for a double is an overflow.
     double value() const;
+    // The value so far, or none when it is too large for a double.
+    std::optional<double> valueIfFits() const;
 
 private:
     enum class State { Start, Sign, Point, Int, Frac, ExpMark, ExpSign, ExpDigits, Ended };
@@ -42,19 +46,20 @@ private:
 double leadingNumber(std::string_view word);
 // leadingNumber(afhak(text)): the value of the first word of a text.
 double wordValue(std::string_view text);
+std::optional<double> wordValueIfFits(std::string_view text);
 
 // A value kept in single precision; beyond its range is an overflow.
 float toSingle(double x);
 
 // Nearest integer, ties to the even neighbour.
 std::int16_t roundEven16(double x);
+std::optional<std::int16_t> roundEven16IfFits(double x);
 std::int32_t roundEven32(double x);
 // floor(x + 0.5), the rule for computed values.
 std::int32_t floorHalfUp32(double x);
 std::int16_t floorHalfUp16(double x);
 // floor(x), for the bounding-box numbers.
 std::int16_t floor16(double x);
-std::int32_t floor32(double x);
 
 std::int16_t add16(std::int32_t a, std::int32_t b);
 std::int16_t sub16(std::int32_t a, std::int32_t b);

@@ -1,7 +1,7 @@
 // String operations on paths and words; '/' is the directory separator.
 #pragma once
 
-#include <stdexcept>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -14,10 +14,7 @@ bool FileExists(const std::string& strFile);
 std::string PathOnly(std::string_view filepath);
 std::string FileOnly(std::string_view filepath);
 std::string ExtOnly(std::string_view filepath, bool dot);
-// Throws std::invalid_argument when the file-name part has no '.'.
-std::string NameOnly(std::string_view filename);
-std::string ChangeExt(std::string_view filepath, std::string& newext);
-bool DirExists(const std::string& strPath);
-std::string FixPath(std::string_view strPath);
+// The file-name part before its last '.'; none when it has no '.'.
+std::optional<std::string> NameOnly(std::string_view filename);
 
 }  // namespace zarn

@@ -65,51 +65,51 @@ inline constexpr Bilingual kVersionNot{"NIET ", "NOT "};
 inline constexpr Bilingual kVersionFound{"geconstateerd!", "found!"};
 
 // The geometry report.
-inline constexpr Bilingual L1{
+inline constexpr Bilingual kStatedHeading{
     "----------- Volgens Adobe %%BoundingBox parameters: -----(buggy !!!)----------",
     "----------- According to the Adobe %%BoundingBox parameters: -----(buggy !!!)----------"};
-inline constexpr Bilingual L2{" Oorsprong X-maat opgave in de job = ", " Origin X-value out of the job = "};
-inline constexpr Bilingual L3{" Oorsprong Y-maat opgave in de job = ", " Origin Y-value out of the job = "};
-inline constexpr Bilingual L4{" Maximale  X-maat opgave in de job = ", " Maximum  X-value out of the job = "};
-inline constexpr Bilingual L5{" Maximale  Y-maat opgave in de job = ", " Maximum  Y-value out of the job = "};
-inline constexpr Bilingual L6{" mm,  alleen Job =", " mm,  Job only ="};
-inline constexpr Bilingual L7{
+inline constexpr Bilingual kStatedOriginX{" Oorsprong X-maat opgave in de job = ", " Origin X-value out of the job = "};
+inline constexpr Bilingual kStatedOriginY{" Oorsprong Y-maat opgave in de job = ", " Origin Y-value out of the job = "};
+inline constexpr Bilingual kStatedMaxX{" Maximale  X-maat opgave in de job = ", " Maximum  X-value out of the job = "};
+inline constexpr Bilingual kStatedMaxY{" Maximale  Y-maat opgave in de job = ", " Maximum  Y-value out of the job = "};
+inline constexpr Bilingual kJobOnly{" mm,  alleen Job =", " mm,  Job only ="};
+inline constexpr Bilingual kMeasuredHeading{
     "------------ Werkelijke gegevens uit de printjob gedestilleerd: --------------",
     "------------ Real world values distilled out of the job: --------------"};
-inline constexpr Bilingual L8{" Zarn nulpunt offset: ", " Zarn zeropoint offset: "};
-inline constexpr Bilingual L9{"en Y =", "and Y ="};
-inline constexpr Bilingual L10{"mm en Y =", "mm and Y ="};
-inline constexpr Bilingual L11{" Zarn7 korr.  offset, ", " Zarn7 corr.  offset, "};
-inline constexpr Bilingual L12{" en in Postscript : ", " and in Postscript : "};
-inline constexpr Bilingual L13{"X=", "X ="};
-inline constexpr Bilingual L14{"en Y=", "and Y ="};
-inline constexpr Bilingual L15{" Schaalfactor = ", " Scalefactor = "};
-inline constexpr Bilingual L16{
+inline constexpr Bilingual kZeroOffset{" Zarn nulpunt offset: ", " Zarn zeropoint offset: "};
+inline constexpr Bilingual kAndY{"en Y =", "and Y ="};
+inline constexpr Bilingual kMmAndY{"mm en Y =", "mm and Y ="};
+inline constexpr Bilingual kV7Offset{" Zarn7 korr.  offset, ", " Zarn7 corr.  offset, "};
+inline constexpr Bilingual kInPostScript{" en in Postscript : ", " and in Postscript : "};
+inline constexpr Bilingual kPsX{"X=", "X ="};
+inline constexpr Bilingual kPsAndY{"en Y=", "and Y ="};
+inline constexpr Bilingual kScale{" Schaalfactor = ", " Scalefactor = "};
+inline constexpr Bilingual kNoTranslate{
     " Geen ZARN-postscript translate parameter gevonden! Klopt alles wel?",
     " NO ZARN-postscript translate parameter found! Is all OK?"};
-inline constexpr Bilingual L17{" Maximale  X-maat in de job = ", " Maximum  X-value in the job = "};
-inline constexpr Bilingual L18{" Maximale  Y-maat in de job = ", " Maximum  Y-value in the job = "};
-inline constexpr Bilingual L19{" Oorsprong X-maat in de job = ", " Origin X-value in the job = "};
-inline constexpr Bilingual L20{" Oorsprong Y-maat in de job = ", " Origin Y-value in the job = "};
-inline constexpr Bilingual L21{" Maximale belichtingsmaat van de job zelf is dus: ",
+inline constexpr Bilingual kMaxX{" Maximale  X-maat in de job = ", " Maximum  X-value in the job = "};
+inline constexpr Bilingual kMaxY{" Maximale  Y-maat in de job = ", " Maximum  Y-value in the job = "};
+inline constexpr Bilingual kOriginX{" Oorsprong X-maat in de job = ", " Origin X-value in the job = "};
+inline constexpr Bilingual kOriginY{" Oorsprong Y-maat in de job = ", " Origin Y-value in the job = "};
+inline constexpr Bilingual kJobSize{" Maximale belichtingsmaat van de job zelf is dus: ",
                                " Maximum phototypevalue of the job itself makes : "};
-inline constexpr Bilingual L22{" en ", " and "};
-inline constexpr Bilingual L23{" X-maat is groter!  (", " X-value is larger!  ("};
-inline constexpr Bilingual L24{" X-maat moet kunnen!   ", " X-value looks OK!   "};
-inline constexpr Bilingual L25{" X-maat is kleiner!  (", " X-value is smaller!  ("};
-inline constexpr Bilingual L26{" Y-maat is groter  (", " Y-value is larger  ("};
-inline constexpr Bilingual L27{" Y-maat moet kunnen!", " Y-value looks OK!"};
-inline constexpr Bilingual L28{" Y-maat is kleiner!  (", " Y-value is smaller!  ("};
-inline constexpr Bilingual L29{"mm extra EINDmarge  ", "mm extra ENDmargin "};
-inline constexpr Bilingual L30{"Y =", "Y="};
-inline constexpr Bilingual L31{"mm extra breedte  ", "mm extra width  "};
-inline constexpr Bilingual L32{"X =", "X="};
-inline constexpr Bilingual L33{" Dat is in Postscript : ", " That makes in Postscript : "};
-inline constexpr Bilingual L34{"en Y =", "and Y ="};
-inline constexpr Bilingual L35{" Maar met afgedwongen A4 ", " But with Forced A4 "};
-inline constexpr Bilingual L36{"in dit geval dus uiteindelijk X =", "in this case so eventually X ="};
-inline constexpr Bilingual L37{"en Y =", "and Y = "};
-inline constexpr Bilingual L38{" Maar met afgedwongen A3! ", " But with Forced A3! "};
-inline constexpr Bilingual L39{"en knipfactor ", "and cropfactor "};
+inline constexpr Bilingual kAnd{" en ", " and "};
+inline constexpr Bilingual kXLarger{" X-maat is groter!  (", " X-value is larger!  ("};
+inline constexpr Bilingual kXFits{" X-maat moet kunnen!   ", " X-value looks OK!   "};
+inline constexpr Bilingual kXSmaller{" X-maat is kleiner!  (", " X-value is smaller!  ("};
+inline constexpr Bilingual kYLarger{" Y-maat is groter  (", " Y-value is larger  ("};
+inline constexpr Bilingual kYFits{" Y-maat moet kunnen!", " Y-value looks OK!"};
+inline constexpr Bilingual kYSmaller{" Y-maat is kleiner!  (", " Y-value is smaller!  ("};
+inline constexpr Bilingual kEndMargin{"mm extra EINDmarge  ", "mm extra ENDmargin "};
+inline constexpr Bilingual kMarginY{"Y =", "Y="};
+inline constexpr Bilingual kExtraWidth{"mm extra breedte  ", "mm extra width  "};
+inline constexpr Bilingual kWidthX{"X =", "X="};
+inline constexpr Bilingual kThatMakesInPs{" Dat is in Postscript : ", " That makes in Postscript : "};
+inline constexpr Bilingual kThatMakesAndY{"en Y =", "and Y ="};
+inline constexpr Bilingual kForcedA4{" Maar met afgedwongen A4 ", " But with Forced A4 "};
+inline constexpr Bilingual kEventuallyX{"in dit geval dus uiteindelijk X =", "in this case so eventually X ="};
+inline constexpr Bilingual kEventuallyAndY{"en Y =", "and Y = "};
+inline constexpr Bilingual kForcedA3{" Maar met afgedwongen A3! ", " But with Forced A3! "};
+inline constexpr Bilingual kCropFactorNote{"en knipfactor ", "and cropfactor "};
 
 }  // namespace zarn::texts
