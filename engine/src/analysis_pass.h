@@ -13,8 +13,6 @@ void computePageDimensions(JobSettings& s);
 void scanScaleWindow(ConversionState& c);
 void applyVersion7Correction(JobGeometry& g);
 void scanBody(ConversionState& c);
-// The same, a line at a time with the general reader (the reference for the tests).
-void scanBodyByLines(ConversionState& c);
 void scaleExtremesAndSize(JobGeometry& g);
 // The x and y of a line "x y ...": first word of the first p1 characters, and of the
 // p2 - p1 characters from p1 (1-based blank positions), each to 32 bits, ties to even.

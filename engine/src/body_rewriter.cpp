@@ -18,7 +18,6 @@ namespace zarn {
 namespace {
 
 constexpr std::size_t kChunk = InputStream::kBufferSize / 2;
-constexpr char kEndOfJob = '\x04';
 
 // Position of the next byte at which a rule may apply, or `limit`. b[limit] must be readable.
 std::size_t nextCandidate(const char* b, std::size_t i, std::size_t limit, bool eps) {
@@ -176,27 +175,10 @@ private:
     std::size_t copyFrom_ = 0;
 };
 
-BodyEnd classify(const std::string& line, bool eps) {
-    if (eps) return line == "%%EOF" ? BodyEnd::EofMark : BodyEnd::Other;
-    return line.size() == 1 && line[0] == kEndOfJob ? BodyEnd::EndOfJob : BodyEnd::Other;
-}
-
 }  // namespace
 
 BodyEnd rewriteBody(InputStream& in, OutputFile& out, const BodyRules& rules) {
     return BodyStream(in, out, rules).run();
-}
-
-BodyEnd rewriteBodyByLines(InputStream& in, OutputFile& out, const BodyRules& rules) {
-    std::string line;
-    bool any = false;
-    while (!in.exhausted()) {
-        in.readLine(line);
-        applyBodyRules(line, rules);
-        out.line(line);
-        any = true;
-    }
-    return any ? classify(line, rules.eps) : BodyEnd::NoLines;
 }
 
 }  // namespace zarn

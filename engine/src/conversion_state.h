@@ -42,6 +42,12 @@ struct ConversionState {
     JobGeometry geo;
 };
 
+// The print file's own constants.
+inline constexpr char kEndOfJob = '\x04';       // the last line of a print job
+inline constexpr double kPsPerZarn = 0.05625;  // PostScript units per Zarn unit: 72 / 1280
+// The scale and the translate line are looked for in this many lines after the header.
+inline constexpr int kScaleWindowLines = 15;
+
 inline ConversionError missingHeaderLine() {
     return ConversionError(FaultKind::MissingHeaderLine, "a PostScript header line is missing");
 }

@@ -16,8 +16,8 @@ using namespace texts;
 double mmB(std::int32_t v) { return std::floor(mul16(v, 10) * 25.4 / 72 + 0.5) / 10; }
 // Zarn units to mm, one decimal; v x 10 is a 32-bit product.
 double mmZ(std::int32_t v) { return std::floor(mul32(v, 10) * 0.01984375 + 0.5) / 10; }
-double psZ(std::int32_t v) { return std::floor(v * 0.05625 + 0.5); }
-double psZ1(std::int32_t v) { return std::floor(v * 0.05625 * 10 + 0.5) / 10; }
+double psZ(std::int32_t v) { return std::floor(v * kPsPerZarn + 0.5); }
+double psZ1(std::int32_t v) { return std::floor(v * kPsPerZarn * 10 + 0.5) / 10; }
 double mmZ1(std::int32_t v) { return std::floor(v * 0.5625 * 25.4 / 72 + 0.5) / 10; }
 double mmP(std::int32_t v) { return std::floor(v * 25.4 / 72 * 10 + 0.5) / 10; }
 // A difference in PS units to mm; d x 10 is a 32-bit product.

@@ -1,5 +1,6 @@
 // Measuring the job: the scale and origin near the top of the page description, the
 // version-7 origin correction, the extremes of every drawing line and the exposure size.
+#include <bit>
 #include <cstdint>
 #include <cstring>
 
@@ -9,9 +10,6 @@
 namespace zarn {
 
 namespace {
-
-constexpr double kPsPerZarn = 0.05625;  // 72 / 1280
-constexpr int kWindowTurns = 15;
 
 // Whole numbers of at most nine digits, the common case of a plotter coordinate.
 bool plainInteger(const char* p, std::size_t n, std::int32_t& out) {
@@ -44,7 +42,7 @@ void readXY(std::string_view line, std::size_t p1, std::size_t p2, std::int32_t&
 
 void scanScaleWindow(ConversionState& c) {
     JobGeometry& g = c.geo;
-    for (int turn = 1; turn <= kWindowTurns; ++turn) {
+    for (int turn = 1; turn <= kScaleWindowLines; ++turn) {
         c.input.readLine(c.current_line);
         if (!contains(c.current_line, "zarn_units scale")) continue;
         g.zarn_scale = toSingle(wordValue(c.current_line));
@@ -94,14 +92,22 @@ SortKey keyOf(std::int32_t v) {
     return key;
 }
 
+// Eight bytes as one number, the first byte lowest, whatever the machine's byte order.
+inline std::uint64_t loadEightBytes(const char* p) {
+    std::uint64_t v;
+    std::memcpy(&v, p, 8);
+    if constexpr (std::endian::native == std::endian::big) v = __builtin_bswap64(v);
+    return v;
+}
+
 // The leading digits of the eight bytes at p, all eight readable: how many there are (eight
 // when all are), with the bytes less '0' in `digits` (the first byte lowest).
 inline unsigned leadingDigits(const char* p, std::uint64_t& digits) {
-    std::uint64_t v;
-    std::memcpy(&v, p, 8);
-    digits = v - 0x3030303030303030ULL;
-    // A byte is no digit when it was below '0' or is above 9 now; a borrow only reaches
-    // the bytes after the first such byte.
+    digits = loadEightBytes(p) - 0x3030303030303030ULL;
+    // Per byte, a digit is now 0 to 9. Adding 0x76 (128 - 10) sets a byte's top bit exactly
+    // when it is 10 or more; a byte below '0' has wrapped and has its top bit set already.
+    // Borrows and carries run only towards higher bytes, so every byte below the first
+    // non-digit is exact, and the lowest top bit found marks that first non-digit.
     const std::uint64_t notDigit = ((digits + 0x7676767676767676ULL) | digits) & 0x8080808080808080ULL;
     return notDigit != 0 ? static_cast<unsigned>(__builtin_ctzll(notDigit)) >> 3 : 8;
 }
@@ -111,7 +117,11 @@ inline std::uint64_t alignDigits(std::uint64_t digits, unsigned n) { return digi
 inline SortKey keyOfAligned(std::uint64_t aligned) {
     return static_cast<SortKey>(__builtin_bswap64(aligned));
 }
-// The value of aligned digits, eight at a time.
+// The value of aligned digits, eight at a time (byte k holds the digit of weight 10^(7-k)).
+// First d * 10 + (d >> 8) puts the two-digit pairs P0..P3 (at most 99, so nothing carries)
+// in bytes 0, 2, 4 and 6. Bytes 0 and 4 then multiply by 100 + 10^6 * 2^32, bytes 2 and 6 by
+// 1 + 10^4 * 2^32: the sum's bits 32 to 63 are P0*10^6 + P1*10^4 + P2*100 + P3, the value;
+// the low half stays below 2^32 and what lands beyond bit 63 falls off.
 inline std::int32_t valueOfAligned(std::uint64_t d) {
     d = d * 10 + (d >> 8);
     d = (((d & 0x000000FF000000FFULL) * 0x000F424000000064ULL) +
@@ -268,22 +278,6 @@ void scanBody(ConversionState& c) {
         }
         in.countLines(measureLines(b, b + stop, ex));
         in.consume(stop);
-    }
-    ex.storeIn(g);
-}
-
-void scanBodyByLines(ConversionState& c) {
-    JobGeometry& g = c.geo;
-    Extremes ex(g);
-    std::string_view line;
-    while (c.input.nextLine(line)) {
-        const std::size_t p1 = line.find(' ');
-        if (p1 == line.npos) continue;
-        const std::size_t p2 = line.find(' ', p1 + 1);
-        if (p2 == line.npos || p2 + 1 >= line.size() || line[p2 + 1] != 'l') continue;
-        std::int32_t x, y;
-        readXY(line, p1, p2, x, y);
-        ex.add(x, y);
     }
     ex.storeIn(g);
 }

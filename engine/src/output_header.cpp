@@ -8,8 +8,6 @@ namespace zarn {
 
 namespace {
 
-constexpr double kPsPerZarn = 0.05625;
-
 void requireLine(ConversionState& c, std::string_view beginning) {
     c.input.readLine(c.current_line);
     if (!beginsWith(c.current_line, beginning)) throw missingHeaderLine();

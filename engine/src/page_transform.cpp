@@ -10,9 +10,6 @@ namespace zarn {
 
 namespace {
 
-constexpr int kWindowLines = 15;
-constexpr char kEndOfJob = '\x04';
-
 // Exactly four lines, each decided by itself.
 void version7Cleanup(ConversionState& c) {
     std::string& line = c.current_line;
@@ -37,7 +34,7 @@ std::string translateLine(const JobGeometry& g) {
 
 void translateWindow(ConversionState& c) {
     std::string replacement;  // made when first needed: without a scale it cannot be
-    for (int n = 0; n < kWindowLines; ++n) {
+    for (int n = 0; n < kScaleWindowLines; ++n) {
         c.input.readLine(c.current_line);
         if (!contains(c.current_line, "translate")) {
             c.output.line(c.current_line);

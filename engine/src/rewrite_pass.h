@@ -20,18 +20,11 @@ struct BodyRules {
 };
 BodyRules bodyRulesFor(const JobSettings& s);
 
-// The body rules applied to one line, exactly as they read: the line-width rule, the colour
-// rules in the order of the colour table, then the page-end rule. The streaming rewriter
-// must give the same bytes; tests hold the two side by side.
-void applyBodyRules(std::string& line, const BodyRules& rules);
-
 // How the body ended, for the tail rule.
 enum class BodyEnd { NoLines, EndOfJob, EofMark, Other };
 
 // Copies the rest of the input to the output through the body rules, finding the few places
 // where a rule can apply and copying the stretches between them in one piece.
 BodyEnd rewriteBody(InputStream& in, OutputFile& out, const BodyRules& rules);
-// The same, a line at a time through applyBodyRules (the reference for the tests).
-BodyEnd rewriteBodyByLines(InputStream& in, OutputFile& out, const BodyRules& rules);
 
 }  // namespace zarn

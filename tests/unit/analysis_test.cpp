@@ -6,6 +6,7 @@
 #include <random>
 
 #include "analysis_pass.h"
+#include "line_references.h"
 #include "zarn/conversion_error.h"
 #include "test_support.h"
 
@@ -116,7 +117,7 @@ Measured measure(const std::string& body, bool fast) {
     if (fast)
         scanBody(c);
     else
-        scanBodyByLines(c);
+        testing::scanBodyByLines(c);
     return {c.geo.max_x_units, c.geo.max_y_units, c.geo.min_x_units, c.geo.min_y_units,
             c.input.linesRead()};
 }

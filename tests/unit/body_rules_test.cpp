@@ -3,6 +3,7 @@
 
 #include <random>
 
+#include "line_references.h"
 #include "rewrite_pass.h"
 #include "test_support.h"
 
@@ -47,7 +48,7 @@ TEST(BodyRules, OneLineAtATime) {
     };
     for (const auto& c : cases) {
         std::string line = c.in;
-        applyBodyRules(line, c.r);
+        testing::applyBodyRules(line, c.r);
         EXPECT_EQ(line, c.out) << c.in;
     }
 }
@@ -70,7 +71,7 @@ Rewritten rewrite(const std::string& body, const BodyRules& r, bool streaming) {
     in.consume(6);  // "showpa" ends the prefix without a line end
     OutputFile out;
     out.create(dir.file("out"));
-    const BodyEnd end = streaming ? rewriteBody(in, out, r) : rewriteBodyByLines(in, out, r);
+    const BodyEnd end = streaming ? rewriteBody(in, out, r) : testing::rewriteBodyByLines(in, out, r);
     out.close();
     return {testing::readFile(dir.file("out")), end};
 }

@@ -1,0 +1,73 @@
+#include "line_references.h"
+
+#include <algorithm>
+
+#include "analysis_pass.h"
+#include "gray_to_colour.h"
+#include "zarn/colour_boxes.h"
+
+namespace zarn::testing {
+
+namespace {
+
+// Every occurrence, left to right; the inserted text is not searched again.
+void replaceAll(std::string& line, std::string_view what, std::string_view with) {
+    std::size_t at = line.find(what);
+    while (at != std::string::npos) {
+        line.replace(at, what.size(), with);
+        at = line.find(what, at + with.size());
+    }
+}
+
+BodyEnd classify(const std::string& line, bool eps) {
+    if (eps) return line == "%%EOF" ? BodyEnd::EofMark : BodyEnd::Other;
+    return line.size() == 1 && line[0] == kEndOfJob ? BodyEnd::EndOfJob : BodyEnd::Other;
+}
+
+}  // namespace
+
+void applyBodyRules(std::string& line, const BodyRules& rules) {
+    if (line.size() < 5 && line.compare(0, 3, "2 w") == 0 && line.size() >= 3) line = "10 w";
+    for (const ColourBox& box : kColourBoxes) {
+        if (!rules.colour[static_cast<std::size_t>(box.grayDigit - '0')]) continue;
+        const char searched[] = {'0', '.', box.grayDigit, ' ', 'g'};
+        replaceAll(line, std::string_view(searched, 5), colourReplacement(box.grayDigit));
+    }
+    if (!rules.eps) {
+        replaceAll(line, "showpage", "0.0 g\r\nshowpage");
+    } else {
+        replaceAll(line, "showpage", "0.0 g");
+        replaceAll(line, std::string_view(&kEndOfJob, 1), "%%EOF");
+    }
+}
+
+BodyEnd rewriteBodyByLines(InputStream& in, OutputFile& out, const BodyRules& rules) {
+    std::string line;
+    bool any = false;
+    while (!in.exhausted()) {
+        in.readLine(line);
+        applyBodyRules(line, rules);
+        out.line(line);
+        any = true;
+    }
+    return any ? classify(line, rules.eps) : BodyEnd::NoLines;
+}
+
+void scanBodyByLines(ConversionState& c) {
+    JobGeometry& g = c.geo;
+    std::string_view line;
+    while (c.input.nextLine(line)) {
+        const std::size_t p1 = line.find(' ');
+        if (p1 == line.npos) continue;
+        const std::size_t p2 = line.find(' ', p1 + 1);
+        if (p2 == line.npos || p2 + 1 >= line.size() || line[p2 + 1] != 'l') continue;
+        std::int32_t x, y;
+        readXY(line, p1, p2, x, y);
+        g.max_x_units = std::max(g.max_x_units, x);
+        g.max_y_units = std::max(g.max_y_units, y);
+        g.min_x_units = std::min(g.min_x_units, x);
+        g.min_y_units = std::min(g.min_y_units, y);
+    }
+}
+
+}  // namespace zarn::testing
