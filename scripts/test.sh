@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: once as released, once under
-# AddressSanitizer and UndefinedBehaviorSanitizer (ZARN_SKIP_SANITIZE=1 skips the second).
+# Installs what is missing, builds, and runs every test: as released (with the header check
+# and the Debian package), as the engine alone without Qt, and under AddressSanitizer and
+# UndefinedBehaviorSanitizer (ZARN_SKIP_SANITIZE=1 skips the last).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -9,6 +10,13 @@ jobs="$(nproc)"
 cmake --preset release >/dev/null
 cmake --build --preset release -j"$jobs"
 ctest --preset release -j"$jobs"
+scripts/check-headers.sh build/release
+# The Debian package: its fields and files, then (as root) an install and a removal with apt.
+scripts/package-test.sh build/release
+
+cmake --preset engine-only >/dev/null
+cmake --build --preset engine-only -j"$jobs"
+ctest --preset engine-only -j"$jobs"
 
 if [ "${ZARN_SKIP_SANITIZE:-0}" != 1 ]; then
     cmake --preset sanitize >/dev/null

@@ -90,7 +90,8 @@ private:
         c_.input_ext = ExtOnly(c_.input_path, false);
         if (c_.input_ext.size() < 2 || (c_.input_ext[1] != '1' && c_.input_ext[1] != '0'))
             throw ConversionError(FaultKind::BadName, "the file name is not of the form *.Pxx");
-        c_.adapted_ext = "E" + c_.input_ext.substr(1);
+        c_.adapted_ext.assign(1, 'E');  // not = "E": g++ 12 warns wrongly (-Wrestrict)
+        c_.adapted_ext.append(c_.input_ext, 1);
         const std::optional<std::string> name = NameOnly(c_.input_path);
         if (!name)
             throw ConversionError("invalid argument: the file name \"" + FileOnly(c_.input_path) +
@@ -104,7 +105,7 @@ private:
         const JobSettings& s = c_.settings;
         if (s.LogAfdruk == 1 && !platform_.openTextViewer(c_.log_path))
             throw ConversionError("no text viewer could be started for " + c_.log_path,
-                                  {.file = c_.log_path});
+                                  aboutFile(c_.log_path));
         DropResult result = outcome(DropOutcome::Completed);
         if (s.okido == 1) {
             platform_.beep();

@@ -22,7 +22,7 @@ void InputStream::open(const std::string& path) {
     close();
     path_ = path;
     fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd_ < 0) throw ConversionError("cannot open " + path + " for reading: " + systemReason(), {.file = path});
+    if (fd_ < 0) throw ConversionError("cannot open " + path + " for reading: " + systemReason(), aboutFile(path));
     if (buf_.size() == 0) buf_.resize(kBufferSize + kPadding);
     pos_ = end_ = 0;
     base_ = 0;
@@ -52,7 +52,7 @@ std::size_t InputStream::fill(std::size_t want) {
         do {
             got = ::read(fd_, buf_.data() + end_, room);
         } while (got < 0 && errno == EINTR);
-        if (got < 0) throw ConversionError("cannot read " + path_ + ": " + systemReason(), {.file = path_});
+        if (got < 0) throw ConversionError("cannot read " + path_ + ": " + systemReason(), aboutFile(path_));
         if (got == 0) eof_ = true;
         end_ += static_cast<std::size_t>(got);
     }
@@ -66,7 +66,7 @@ void InputStream::readLine(std::string& line) {
     if (!nextLine(view))
         throw ConversionError("the input " + path_ + " ended while a line was expected (after line " +
                                   std::to_string(lines_) + ")",
-                              {.file = path_});
+                              aboutFile(path_));
     line.assign(view.data(), view.size());
 }
 
@@ -108,7 +108,7 @@ void OutputFile::create(const std::string& path) {
     closeQuietly();
     path_ = path;
     fd_ = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd_ < 0) throw ConversionError("cannot create " + path + ": " + systemReason(), {.file = path});
+    if (fd_ < 0) throw ConversionError("cannot create " + path + ": " + systemReason(), aboutFile(path));
     if (buf_.size() == 0) buf_.resize(kBufferSize);
     used_ = 0;
 }
@@ -118,7 +118,7 @@ void OutputFile::writeAll(const char* p, std::size_t n) {
         const ssize_t done = ::write(fd_, p, n);
         if (done < 0) {
             if (errno == EINTR) continue;
-            throw ConversionError("cannot write " + path_ + ": " + systemReason(), {.file = path_});
+            throw ConversionError("cannot write " + path_ + ": " + systemReason(), aboutFile(path_));
         }
         p += done;
         n -= static_cast<std::size_t>(done);
@@ -152,7 +152,7 @@ void OutputFile::close() {
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0 && !failure)
-        throw ConversionError("cannot write " + path_ + ": " + systemReason(), {.file = path_});
+        throw ConversionError("cannot write " + path_ + ": " + systemReason(), aboutFile(path_));
     if (failure) std::rethrow_exception(failure);
 }
 

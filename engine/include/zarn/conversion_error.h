@@ -24,6 +24,13 @@ struct FailureContext {
     std::string field;            // the window field whose value caused it
 };
 
+// The context of an I/O failure on `file`.
+inline FailureContext aboutFile(std::string file) {
+    FailureContext context;
+    context.file = std::move(file);
+    return context;
+}
+
 class ConversionError : public std::exception {
 public:
     ConversionError(FaultKind kind, std::string description, FailureContext context = {})
