@@ -21,7 +21,7 @@ struct Model {
 
 TEST(OptionModel, LoadSequenceGivesTheStartValuesThroughTheHandlers) {
     JobSettings s;
-    // Values only the handlers of steps 4 and 9 put right.
+    // Values that only the handlers put right: print mode and the log popup.
     s.optsel = 0;
     s.LogAfdruk = 0;
     s.Crop_Factor = 0.5f;

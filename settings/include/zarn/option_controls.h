@@ -87,8 +87,8 @@ private:
     JobSettings& s_;
 };
 
-// Steps 1 to 9 of the window's load sequence: the start values, print mode and the default
-// options, all through the handlers.
+// What the window does as it loads, before it reads the settings file: the start values,
+// print mode and the default options, all through the handlers.
 void applyStartValues(OptionControls& controls, JobSettings& settings);
 
 // Copies the three field texts and the eight colour ticks into the record, as a conversion
