@@ -1,49 +1,29 @@
 #include "batch_converter.h"
 
+#include "command_line.h"
+
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <filesystem>
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
 #include <optional>
 #include <ostream>
 
 #include "zarn/conversion.h"
 #include "zarn/option_controls.h"
 #include "zarn/setting_steps.h"
+#include "zarn/texts.h"
 #include "zarn/settings_file.h"
 #include "zarn/version.h"
 
 namespace zarn {
 
 namespace {
-
-constexpr const char* kProgram = "zarn1-ps-convert";
-
-constexpr const char* kUsage =
-    "Usage: zarn1-ps-convert [OPTIONS] FILE...\n"
-    "Repairs Zarn1 PostScript print files (*.Pxx): writes NAME_Exx.ps (print mode) or\n"
-    "NAME_Exx.eps (EPS mode) and the log NAME_Exx_log.TXT beside each FILE.\n"
-    "\n"
-    "  --print             print mode: page bounding box and page size line (default)\n"
-    "  --eps               EPS mode: no page size, no page ends\n"
-    "  --force=WHICH       none, a4 or a3: force the page size (print mode only)\n"
-    "  --rotate            rotate the forced page (print mode only)\n"
-    "  --crop=TEXT         crop factor for a forced page, 0.90 - 1.00 (default 1.00)\n"
-    "  --end-margin=TEXT   extra end margin in mm (default 10)\n"
-    "  --extra-width=TEXT  extra width in mm (default 15)\n"
-    "  --gray=LIST         gray levels that become colour, from 0.1 ... 0.8, comma-separated,\n"
-    "                      or none (default 0.1,0.2,0.4)\n"
-    "  --lang=WHICH        nl or uk: language of the log and the messages (default nl)\n"
-    "  --settings=FILE     read this settings file first; options given here override it\n"
-    "                      (default: ZARN1_PS.INI in the current directory, when it exists)\n"
-    "  --no-settings       read no settings file\n"
-    "  --one-drop          hand all FILEs to one conversion, as one drop on the window would\n"
-    "                      (which refuses more than one file)\n"
-    "  --rich-text         the drop also offers rich text, as some editors' drags do\n"
-    "  --help              show this help and exit\n"
-    "  --version           show the version and exit\n"
-    "\n"
-    "Exit status: 0 when every FILE converted, 1 when any did not, 2 for a usage error.\n";
 
 // Messages travel back in the result; a terminal has nothing to open, sound or end.
 class TerminalPlatform : public Platform {
@@ -58,93 +38,10 @@ public:
     void endProgram() override {}
 };
 
-struct UsageError {
+// A failure of one FILE that happens before the engine sees it.
+struct RunError {
     std::string what;
 };
-
-struct Options {
-    std::optional<bool> eps;
-    std::optional<std::string> force;
-    bool rotate = false;
-    std::optional<std::string> crop, endMargin, extraWidth, lang;
-    std::optional<std::vector<bool>> gray;  // eight ticks, in the order 0.1 ... 0.8
-    std::optional<std::string> settingsFile;
-    bool noSettings = false;
-    bool oneDrop = false, richText = false;
-    bool help = false, version = false;
-    std::vector<std::string> files;
-};
-
-std::vector<bool> parseGray(const std::string& list) {
-    std::vector<bool> ticks(8, false);
-    if (list == "none") return ticks;
-    std::size_t from = 0;
-    while (from <= list.size()) {
-        const std::size_t comma = std::min(list.find(',', from), list.size());
-        const std::string item = list.substr(from, comma - from);
-        if (item.size() != 3 || item[0] != '0' || item[1] != '.' || item[2] < '1' || item[2] > '8')
-            throw UsageError{"--gray: \"" + item + "\" is not one of 0.1 ... 0.8"};
-        ticks[item[2] - '1'] = true;
-        from = comma + 1;
-    }
-    return ticks;
-}
-
-Options parse(const std::vector<std::string>& args) {
-    Options o;
-    bool onlyFiles = false;
-    for (const std::string& a : args) {
-        auto value = [&](const char* name) -> std::optional<std::string> {
-            const std::string prefix = std::string(name) + "=";
-            if (a.rfind(prefix, 0) != 0) return std::nullopt;
-            return a.substr(prefix.size());
-        };
-        if (onlyFiles || a.empty() || a[0] != '-' || a == "-") {
-            o.files.push_back(a);
-        } else if (a == "--") {
-            onlyFiles = true;
-        } else if (a == "--print") {
-            o.eps = false;
-        } else if (a == "--eps") {
-            o.eps = true;
-        } else if (a == "--rotate") {
-            o.rotate = true;
-        } else if (a == "--no-settings") {
-            o.noSettings = true;
-        } else if (a == "--one-drop") {
-            o.oneDrop = true;
-        } else if (a == "--rich-text") {
-            o.richText = true;
-        } else if (a == "--help") {
-            o.help = true;
-        } else if (a == "--version") {
-            o.version = true;
-        } else if (auto v = value("--force")) {
-            if (*v != "none" && *v != "a4" && *v != "a3")
-                throw UsageError{"--force takes none, a4 or a3"};
-            o.force = *v;
-        } else if (auto v = value("--crop")) {
-            o.crop = *v;
-        } else if (auto v = value("--end-margin")) {
-            o.endMargin = *v;
-        } else if (auto v = value("--extra-width")) {
-            o.extraWidth = *v;
-        } else if (auto v = value("--gray")) {
-            o.gray = parseGray(*v);
-        } else if (auto v = value("--lang")) {
-            if (*v != "nl" && *v != "uk") throw UsageError{"--lang takes nl or uk"};
-            o.lang = *v;
-        } else if (auto v = value("--settings")) {
-            o.settingsFile = *v;
-        } else {
-            throw UsageError{"unknown option " + a};
-        }
-    }
-    if (o.noSettings && o.settingsFile)
-        throw UsageError{"--settings and --no-settings exclude each other"};
-    if (!o.help && !o.version && o.files.empty()) throw UsageError{"no FILE given"};
-    return o;
-}
 
 std::string asLines(std::string text) {
     for (char& ch : text)
@@ -152,11 +49,32 @@ std::string asLines(std::string text) {
     return text;
 }
 
+// A name as GNU ls shows it: as it is, unless it holds control characters; then quoted for
+// the shell, each control character as $'\ooo', so that one name stays one line.
+std::string shown(const std::string& name) {
+    const auto control = [](unsigned char ch) { return ch < 0x20 || ch == 0x7f; };
+    if (std::none_of(name.begin(), name.end(), control)) return name;
+    std::string text = "'";
+    for (const char ch : name) {
+        if (control(static_cast<unsigned char>(ch))) {
+            char octal[16];
+            std::snprintf(octal, sizeof octal, "'$'\\%03o''", static_cast<unsigned char>(ch));
+            text += octal;
+        } else if (ch == '\'') {
+            text += "'\\''";
+        } else {
+            text += ch;
+        }
+    }
+    text += "'";
+    return text;
+}
+
 void readSettings(const Options& o, OptionControls& c, JobSettings& s, std::ostream& err) {
     if (o.noSettings) return;
     const std::string path = o.settingsFile.value_or(kSettingsFileName);
     const bool read = readSettingsFile(path, c, s, [&](const SettingsMessage& m) {
-        err << m.title << "\n" << asLines(m.text) << "\n";
+        err << kProgram << ": " << shown(path) << ": " << asLines(m.text) << "\n";
     });
     if (!read && o.settingsFile) throw UsageError{"cannot read the settings file " + path};
 }
@@ -194,14 +112,100 @@ void buildSettings(const Options& o, JobSettings& s, std::ostream& err) {
     captureWindowValues(window.controls(), s);
 }
 
-// A drop always delivers a full path.
+// A drop always delivers a full path. A relative FILE is taken from the working directory
+// as the kernel resolves it: "." parts go, ".." stays, for "link/.." is not always ".".
 std::string absolute(const std::string& file) {
     if (!file.empty() && file[0] == '/') return file;
-    std::error_code ec;
-    const std::filesystem::path cwd = std::filesystem::current_path(ec);
-    if (ec) return file;
-    return (cwd / file).lexically_normal().string();
+    char* cwd = ::getcwd(nullptr, 0);
+    if (cwd == nullptr) {
+        if (errno == ENAMETOOLONG) throw RunError{"the working directory is too deep to name"};
+        throw RunError{"cannot determine the working directory: " + std::string(std::strerror(errno))};
+    }
+    std::string path(cwd);
+    std::free(cwd);
+    std::size_t from = 0;
+    while (from <= file.size()) {
+        const std::size_t slash = std::min(file.find('/', from), file.size());
+        const std::string_view part(file.data() + from, slash - from);
+        if (!part.empty() && part != ".") (path += '/') += part;
+        from = slash + 1;
+    }
+    return path;
 }
+
+// One run: the settings every drop starts from, what it printed, and which input each
+// written file belongs to.
+class Run {
+public:
+    Run(const Options& o, const JobSettings& base, std::ostream& out, std::ostream& err)
+        : o_(o), base_(base), out_(out), err_(err) {}
+
+    int convertAll() {
+        std::vector<std::vector<std::string>> drops;
+        for (const std::string& file : o_.files) {
+            if (!o_.oneDrop || drops.empty()) drops.emplace_back();
+            drops.back().push_back(file);
+        }
+        for (const std::vector<std::string>& files : drops) convertDrop(files);
+        out_.flush();
+        if (!out_) {
+            err_ << kProgram << ": cannot write the standard output\n";
+            status_ = 1;
+        }
+        return status_;
+    }
+
+private:
+    void convertDrop(const std::vector<std::string>& files) {
+        DroppedData drop{{}, o_.richText};
+        try {
+            for (const std::string& file : files) drop.paths.push_back(absolute(file));
+        } catch (const RunError& e) {
+            return fail(files.front(), texts::kRuntimeFailure.in(base_.english()) + e.what);
+        }
+        if (const std::string earlier = writtenBefore(drop.paths.front()); !earlier.empty())
+            return fail(files.front(), "not converted: its output or log was written for " +
+                                           shown(earlier) + " earlier in this run");
+        JobSettings settings = base_;  // each drop as if it were the only one
+        const DropResult r = zarn::convertDrop(drop, settings, platform_);
+        for (const std::string* written : {&r.output_path, &r.log_path})
+            if (const Identity id = identityOf(*written); id != Identity{0, 0})
+                writtenFor_.emplace(id, files.front());
+        if (r.outcome != DropOutcome::Completed) return fail(files.front(), r.message);
+        if (!o_.quiet) out_ << shown(r.output_path) << "\n" << shown(r.log_path) << "\n";
+    }
+
+    // The input whose conversion wrote this one's output or log, or "". Files are known by
+    // their identity, so that two spellings of one path are one file.
+    std::string writtenBefore(const std::string& input) const {
+        const std::optional<OutputNames> names = outputNamesOf(input, base_.pageregel == 0);
+        if (!names) return {};
+        for (const std::string* name : {&names->output, &names->log})
+            if (const auto it = writtenFor_.find(identityOf(*name)); it != writtenFor_.end())
+                return it->second;
+        return {};
+    }
+
+    using Identity = std::pair<dev_t, ino_t>;
+    static Identity identityOf(const std::string& path) {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) return {0, 0};
+        return {st.st_dev, st.st_ino};
+    }
+
+    void fail(const std::string& file, const std::string& message) {
+        err_ << kProgram << ": " << shown(file) << ": " << asLines(message) << "\n";
+        status_ = 1;
+    }
+
+    const Options& o_;
+    const JobSettings& base_;
+    std::ostream& out_;
+    std::ostream& err_;
+    TerminalPlatform platform_;
+    std::map<Identity, std::string> writtenFor_;
+    int status_ = 0;
+};
 
 }  // namespace
 
@@ -209,7 +213,7 @@ int runBatchConverter(const std::vector<std::string>& args, std::ostream& out, s
     Options o;
     JobSettings base;
     try {
-        o = parse(args);
+        o = parseCommandLine(args);
         if (o.help) {
             out << kUsage;
             return 0;
@@ -223,25 +227,7 @@ int runBatchConverter(const std::vector<std::string>& args, std::ostream& out, s
         err << kProgram << ": " << e.what << "\n" << "Try '" << kProgram << " --help'.\n";
         return 2;
     }
-
-    TerminalPlatform platform;
-    int status = 0;
-    std::vector<DroppedData> drops;
-    for (const std::string& file : o.files) {
-        if (!o.oneDrop || drops.empty()) drops.push_back({{}, o.richText});
-        drops.back().paths.push_back(absolute(file));
-    }
-    for (const DroppedData& drop : drops) {
-        JobSettings settings = base;  // each drop as if it were the only one
-        const DropResult r = convertDrop(drop, settings, platform);
-        if (r.outcome == DropOutcome::Completed) {
-            out << r.output_path << "\n" << r.log_path << "\n";
-        } else {
-            err << asLines(r.message) << "\n";
-            status = 1;
-        }
-    }
-    return status;
+    return Run(o, base, out, err).convertAll();
 }
 
 }  // namespace zarn

@@ -7,6 +7,7 @@
 
 #include "analysis_pass.h"
 #include "conversion_state.h"
+#include "output_names.h"
 #include "rewrite_pass.h"
 #include "zarn/texts.h"
 #include "zarn/conversion.h"
@@ -84,21 +85,19 @@ private:
         return std::nullopt;
     }
 
-    // BOARD.P01 gives BOARD_E01.ps (or .eps) and BOARD_E01_log.TXT beside it.
     void nameFiles() {
         c_.input_path = data_.paths.front();
         c_.input_ext = ExtOnly(c_.input_path, false);
-        if (c_.input_ext.size() < 2 || (c_.input_ext[1] != '1' && c_.input_ext[1] != '0'))
+        if (!isPrintFileExtension(c_.input_ext))
             throw ConversionError(FaultKind::BadName, "the file name is not of the form *.Pxx");
-        c_.adapted_ext.assign(1, 'E');  // not = "E": g++ 12 warns wrongly (-Wrestrict)
-        c_.adapted_ext.append(c_.input_ext, 1);
         const std::optional<std::string> name = NameOnly(c_.input_path);
         if (!name)
             throw ConversionError("invalid argument: the file name \"" + FileOnly(c_.input_path) +
                                   "\" has no extension");
-        const std::string stem = PathOnly(c_.input_path) + "/" + *name + "_" + c_.adapted_ext;
-        c_.output_path = stem + (c_.settings.pageregel == 0 ? ".eps" : ".ps");
-        c_.log_path = stem + "_log.TXT";
+        OutputNames names = outputNamesOfStem(outputStem(c_.input_path, *name, c_.input_ext),
+                                              c_.settings.pageregel == 0);
+        c_.output_path = std::move(names.output);
+        c_.log_path = std::move(names.log);
     }
 
     DropResult finish() {

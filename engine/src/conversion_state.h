@@ -29,7 +29,7 @@ struct ConversionState {
     JobSettings& settings;
     const bool english;
 
-    std::string input_path, input_ext, adapted_ext, output_path, log_path;
+    std::string input_path, input_ext, output_path, log_path;
     std::string current_line;
     // Set from the failure's kind at the error exit.
     std::int16_t name_fault = 0;

@@ -21,38 +21,76 @@ Outcome run(std::vector<std::string> args) {
     return {status, out.str(), err.str()};
 }
 
-TEST(BatchConverter, UsageErrors) {
-    for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
-             {},
-             {"--eps", "--force=a4", "x.P01"},
-             {"--eps", "--rotate", "x.P01"},
-             {"--force=a5", "x.P01"},
-             {"--gray=0.9", "x.P01"},
-             {"--gray=0.1,,0.2", "x.P01"},
-             {"--lang=de", "x.P01"},
-             {"--bogus", "x.P01"},
-             {"--no-settings", "--settings=a.ini", "x.P01"},
-         }) {
-        const Outcome r = run(args);
-        EXPECT_EQ(r.status, 2) << (args.empty() ? "" : args[0]);
-        EXPECT_NE(r.err.find("--help"), std::string::npos);
+TEST(BatchConverter, CommandLine) {
+    const struct {
+        std::vector<std::string> args;
+        int status;
+        const char* says;  // the start of stderr after the program's name, or of stdout
+    } cases[] = {
+        {{}, 2, "no FILE given"},
+        {{"--eps", "--force=a4", "x.P01"}, 2, "--force needs print mode"},
+        {{"--eps", "--rotate", "x.P01"}, 2, "--rotate needs print mode"},
+        {{"--force=a5", "x.P01"}, 2, "--force takes none, a4 or a3"},
+        {{"--gray=0.1,,0.2", "x.P01"}, 2, "--gray: \"\" is not one of 0.1 ... 0.8"},
+        {{"--lang", "de", "x.P01"}, 2, "--lang takes nl or uk"},
+        {{"--bogus", "x.P01"}, 2, "unknown option --bogus"},
+        {{"-x", "x.P01"}, 2, "unknown option -x"},
+        {{"x.P01", "--crop"}, 2, "--crop needs a value"},
+        {{"--rotate=1", "x.P01"}, 2, "--rotate takes no value"},
+        {{"--no-settings", "--settings=a.ini", "x.P01"}, 2, "--settings and --no-settings exclude"},
+        {{"--end-margin=-5", "x.P01"}, 2, "--end-margin: \"-5\" does not fit the field: at most 2 digits"},
+        {{"--extra-width", "456", "x.P01"}, 2, "--extra-width: \"456\" does not fit"},
+        {{"--crop=0.955", "x.P01"}, 2, "--crop: \"0.955\" does not fit the field: at most 4 digits and points"},
+        {{"-h"}, 0, "Usage: zarn1-ps-convert"},
+        {{"--version"}, 0, "zarn1-ps-convert 5.3\n"},
+        {{"-V"}, 0, "zarn1-ps-convert 5.3\n"},
+    };
+    for (const auto& c : cases) {
+        const Outcome r = run(c.args);
+        EXPECT_EQ(r.status, c.status) << c.says;
+        if (c.status == 2) {
+            EXPECT_EQ(r.err.rfind(std::string("zarn1-ps-convert: ") + c.says, 0), 0u) << r.err;
+            EXPECT_NE(r.err.find("Try 'zarn1-ps-convert --help'.\n"), std::string::npos);
+        } else {
+            EXPECT_EQ(r.out.rfind(c.says, 0), 0u) << r.out;
+        }
     }
-    EXPECT_EQ(run({"--help"}).status, 0);
-    EXPECT_EQ(run({"--version"}).out, std::string("zarn1-ps-convert ") + kVersion + "\n");
 }
 
+// Each message names its FILE as given; control characters in names are quoted.
 TEST(BatchConverter, ConvertsEachFileAndReportsFailuresWithTheWindowsText) {
     testing::ScratchDir dir;
     testing::writeFile(dir.file("GOOD.P01"), testing::Board().bytes());
+    testing::writeFile(dir.file("LINE\nFEED.P01"), testing::Board().bytes());
     testing::Board bad;
     bad.end = "%%EOF";
     testing::writeFile(dir.file("BAD.P01"), bad.bytes());
-    const Outcome r = run({"--no-settings", "--lang=uk", "--gray=none", dir.file("BAD.P01"),
-                       dir.file("GOOD.P01")});
+    const Outcome r = run({"--no-settings", "--lang", "uk", "--crop", "0.95", dir.file("BAD.P01"),
+                           dir.file("GOOD.P01"), dir.file("LINE\nFEED.P01")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.out, dir.file("GOOD_E01.ps") + "\n" + dir.file("GOOD_E01_log.TXT") + "\n");
-    EXPECT_EQ(r.err, "Is the input name OK?  \nIs it really postscript, I miss something (%%)  \n");
+    EXPECT_EQ(r.out, dir.file("GOOD_E01.ps") + "\n" + dir.file("GOOD_E01_log.TXT") + "\n'" +
+                         dir.file("LINE") + "'$'\\012''FEED_E01.ps'\n'" + dir.file("LINE") +
+                         "'$'\\012''FEED_E01_log.TXT'\n");
+    EXPECT_EQ(r.err, "zarn1-ps-convert: " + dir.file("BAD.P01") +
+                         ": Is the input name OK?  \nIs it really postscript, I miss something (%%)  \n");
     EXPECT_TRUE(testing::fileExists(dir.file("BAD_E01_log.TXT")));
+    EXPECT_EQ(run({"--no-settings", "-q", dir.file("GOOD.P01")}).out, "");
+    std::ostringstream full, err;
+    full.setstate(std::ios::badbit);  // as /dev/full is
+    EXPECT_EQ(runBatchConverter({"--no-settings", dir.file("GOOD.P01")}, full, err), 1);
+    EXPECT_EQ(err.str(), "zarn1-ps-convert: cannot write the standard output\n");
+}
+
+// A later FILE that would replace what an earlier one wrote in this run is left alone.
+TEST(BatchConverter, NoFileReplacesAnotherOfTheSameRun) {
+    testing::ScratchDir dir;
+    testing::writeFile(dir.file("X.P01"), testing::Board().bytes());
+    testing::writeFile(dir.file("X.Q01"), testing::Board().bytes() + "% other\r\n");
+    const Outcome r = run({"--no-settings", dir.file("X.P01"), dir.file("X.Q01")});
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "zarn1-ps-convert: " + dir.file("X.Q01") + ": not converted: its output or log was written for " +
+                         dir.file("X.P01") + " earlier in this run\n");
+    EXPECT_EQ(testing::readFile(dir.file("X_E01.ps")).find("% other"), std::string::npos);
 }
 
 TEST(BatchConverter, EveryRefusalOfADropIsReachable) {
@@ -60,19 +98,19 @@ TEST(BatchConverter, EveryRefusalOfADropIsReachable) {
     testing::writeFile(dir.file("A.P01"), testing::Board().bytes());
     const struct {
         std::vector<std::string> args;
-        const char* err;
+        std::string err;
     } cases[] = {
-        {{"--one-drop", dir.file("A.P01"), dir.file("A.P01")}, "Sorry, 1 tegelijk!\n"},
-        {{dir.path()}, "Sorry alleen files, geen directories\n"},
-        {{"--rich-text", "--lang=uk", dir.file("A.P01")}, "Sorry only Zarn1 *.ps files\n"},
-        {{"--crop=0.89", dir.file("A.P01")}, "Knip factor ongeldig!\n"},
+        {{"--one-drop", dir.file("A.P01"), dir.file("A.P01")}, dir.file("A.P01") + ": Sorry, 1 tegelijk!\n"},
+        {{dir.path()}, dir.path() + ": Sorry alleen files, geen directories\n"},
+        {{"--rich-text", "--lang=uk", dir.file("A.P01")}, dir.file("A.P01") + ": Sorry only Zarn1 *.ps files\n"},
+        {{"--crop=0.89", dir.file("A.P01")}, dir.file("A.P01") + ": Knip factor ongeldig!\n"},
     };
     for (const auto& c : cases) {
         std::vector<std::string> args{"--no-settings"};
         args.insert(args.end(), c.args.begin(), c.args.end());
         const Outcome r = run(args);
         EXPECT_EQ(r.status, 1);
-        EXPECT_EQ(r.err, c.err);
+        EXPECT_EQ(r.err, "zarn1-ps-convert: " + c.err);
     }
     EXPECT_FALSE(testing::fileExists(dir.file("A_E01.ps")));
 }

@@ -1,6 +1,7 @@
 // The engine's entry point: one drop on the drop zone is one conversion.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,6 +30,13 @@ struct DropResult {
     std::string output_path;  // known once the names were derived
     std::string log_path;
 };
+
+// The files a conversion of `input` writes, beside it; none when the conversion would refuse
+// the name. Callers that convert many files use it to keep one from replacing another's.
+struct OutputNames {
+    std::string output, log;
+};
+std::optional<OutputNames> outputNamesOf(const std::string& input, bool eps);
 
 // Runs the whole drop: intake, naming, analysis pass, rewrite pass, finish or error exit.
 // Never throws; every failure ends in the error exit and is reported in the result.

@@ -1,0 +1,161 @@
+#include "command_line.h"
+
+#include <getopt.h>
+
+#include <algorithm>
+
+namespace zarn {
+
+const char* const kProgram = "zarn1-ps-convert";
+
+const char* const kUsage =
+    "Usage: zarn1-ps-convert [OPTIONS] FILE...\n"
+    "Repairs Zarn1 PostScript print files (*.Pxx): writes NAME_Exx.ps (print mode) or\n"
+    "NAME_Exx.eps (EPS mode) and the log NAME_Exx_log.TXT beside each FILE.\n"
+    "\n"
+    "  --print             print mode: page bounding box and page size line (default)\n"
+    "  --eps               EPS mode: no page size, no page ends\n"
+    "  --force=WHICH       none, a4 or a3: force the page size (print mode only)\n"
+    "  --rotate            rotate the forced page (print mode only)\n"
+    "  --crop=TEXT         crop factor for a forced page, 0.90 - 1.00 (default 1.00);\n"
+    "                      at most 4 digits and points, as the window's field holds\n"
+    "  --end-margin=TEXT   extra end margin in mm, at most 2 digits (default 10)\n"
+    "  --extra-width=TEXT  extra width in mm, at most 2 digits (default 15)\n"
+    "  --gray=LIST         gray levels that become colour, from 0.1 ... 0.8, comma-separated,\n"
+    "                      or none (default 0.1,0.2,0.4)\n"
+    "  --lang=WHICH        nl or uk: language of the log and the messages (default nl)\n"
+    "  --settings=FILE     read this settings file first; options given here override it\n"
+    "                      (default: ZARN1_PS.INI in the current directory, when it exists)\n"
+    "  --no-settings       read no settings file\n"
+    "  --one-drop          hand all FILEs to one conversion, as one drop on the window would\n"
+    "                      (which refuses more than one file)\n"
+    "  --rich-text         the drop also offers rich text, as some editors' drags do\n"
+    "  -q, --quiet         print nothing for a file that converted\n"
+    "  -h, --help          show this help and exit\n"
+    "  -V, --version       show the version and exit\n"
+    "\n"
+    "Every value can follow its option after '=' or as the next argument.\n"
+    "Exit status: 0 when every FILE converted, 1 when any did not, 2 for a usage error.\n";
+
+namespace {
+
+enum Id {
+    kPrint = 256, kEps, kForce, kRotate, kCrop, kEndMargin, kExtraWidth, kGray, kLang,
+    kSettings, kNoSettings, kOneDrop, kRichText,
+};
+
+constexpr option kLongOptions[] = {
+    {"print", no_argument, nullptr, kPrint},
+    {"eps", no_argument, nullptr, kEps},
+    {"force", required_argument, nullptr, kForce},
+    {"rotate", no_argument, nullptr, kRotate},
+    {"crop", required_argument, nullptr, kCrop},
+    {"end-margin", required_argument, nullptr, kEndMargin},
+    {"extra-width", required_argument, nullptr, kExtraWidth},
+    {"gray", required_argument, nullptr, kGray},
+    {"lang", required_argument, nullptr, kLang},
+    {"settings", required_argument, nullptr, kSettings},
+    {"no-settings", no_argument, nullptr, kNoSettings},
+    {"one-drop", no_argument, nullptr, kOneDrop},
+    {"rich-text", no_argument, nullptr, kRichText},
+    {"quiet", no_argument, nullptr, 'q'},
+    {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, 'V'},
+    {nullptr, 0, nullptr, 0},
+};
+
+std::vector<bool> parseGray(const std::string& list) {
+    std::vector<bool> ticks(8, false);
+    if (list == "none") return ticks;
+    std::size_t from = 0;
+    while (from <= list.size()) {
+        const std::size_t comma = std::min(list.find(',', from), list.size());
+        const std::string item = list.substr(from, comma - from);
+        if (item.size() != 3 || item[0] != '0' || item[1] != '.' || item[2] < '1' || item[2] > '8')
+            throw UsageError{"--gray: \"" + item + "\" is not one of 0.1 ... 0.8"};
+        ticks[item[2] - '1'] = true;
+        from = comma + 1;
+    }
+    return ticks;
+}
+
+// A field takes only what its key filter lets through, up to its length.
+std::string fieldText(const char* option, const std::string& text, std::size_t maxLength,
+                      bool points) {
+    const bool fits = text.size() <= maxLength &&
+                      std::all_of(text.begin(), text.end(), [&](char ch) {
+                          return (ch >= '0' && ch <= '9') || (points && ch == '.');
+                      });
+    if (!fits)
+        throw UsageError{std::string(option) + ": \"" + text + "\" does not fit the field: at most " +
+                         std::to_string(maxLength) + (points ? " digits and points" : " digits")};
+    return text;
+}
+
+void takeOption(int id, const std::string& value, Options& o) {
+    switch (id) {
+        case kPrint: o.eps = false; break;
+        case kEps: o.eps = true; break;
+        case kRotate: o.rotate = true; break;
+        case kNoSettings: o.noSettings = true; break;
+        case kOneDrop: o.oneDrop = true; break;
+        case kRichText: o.richText = true; break;
+        case 'q': o.quiet = true; break;
+        case 'h': o.help = true; break;
+        case 'V': o.version = true; break;
+        case kForce:
+            if (value != "none" && value != "a4" && value != "a3")
+                throw UsageError{"--force takes none, a4 or a3"};
+            o.force = value;
+            break;
+        case kCrop: o.crop = fieldText("--crop", value, 4, true); break;
+        case kEndMargin: o.endMargin = fieldText("--end-margin", value, 2, false); break;
+        case kExtraWidth: o.extraWidth = fieldText("--extra-width", value, 2, false); break;
+        case kGray: o.gray = parseGray(value); break;
+        case kLang:
+            if (value != "nl" && value != "uk") throw UsageError{"--lang takes nl or uk"};
+            o.lang = value;
+            break;
+        case kSettings: o.settingsFile = value; break;
+    }
+}
+
+// What getopt_long refused: ':' for a missing value, '?' for an option it does not know or
+// a value given to an option that takes none.
+std::string refusal(int id, const std::string& arg) {
+    if (optopt != 0 && arg.rfind("--", 0) == 0)
+        for (const option& known : kLongOptions)
+            if (known.name != nullptr && known.val == optopt)
+                return std::string("--") + known.name + (id == ':' ? " needs a value" : " takes no value");
+    if (optopt > 0 && optopt < 256) return std::string("unknown option -") + static_cast<char>(optopt);
+    return "unknown option " + arg;
+}
+
+}  // namespace
+
+Options parseCommandLine(const std::vector<std::string>& args) {
+    std::vector<std::string> copies{kProgram};
+    copies.insert(copies.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& a : copies) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    Options o;
+    optind = 0;  // a fresh scan: GNU getopt also forgets its state
+    opterr = 0;  // our own messages
+    const int argc = static_cast<int>(copies.size());
+    for (;;) {
+        const int id = getopt_long(argc, argv.data(), ":qhV", kLongOptions, nullptr);
+        if (id == -1) break;
+        if (id == '?' || id == ':') throw UsageError{refusal(id, argv[optind - 1])};
+        takeOption(id, optarg != nullptr ? optarg : "", o);
+    }
+    for (int i = optind; i < argc; ++i) o.files.push_back(argv[i]);
+
+    if (o.noSettings && o.settingsFile)
+        throw UsageError{"--settings and --no-settings exclude each other"};
+    if (!o.help && !o.version && o.files.empty()) throw UsageError{"no FILE given"};
+    return o;
+}
+
+}  // namespace zarn

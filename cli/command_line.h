@@ -1,0 +1,35 @@
+// The batch converter's command line: its options, their rules and the help text.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zarn {
+
+struct UsageError {
+    std::string what;
+};
+
+struct Options {
+    std::optional<bool> eps;
+    std::optional<std::string> force;
+    bool rotate = false;
+    std::optional<std::string> crop, endMargin, extraWidth, lang;
+    std::optional<std::vector<bool>> gray;  // eight ticks, in the order 0.1 ... 0.8
+    std::optional<std::string> settingsFile;
+    bool noSettings = false;
+    bool oneDrop = false, richText = false;
+    bool quiet = false;
+    bool help = false, version = false;
+    std::vector<std::string> files;
+};
+
+extern const char* const kProgram;
+extern const char* const kUsage;
+
+// Reads the arguments (without the program name), GNU style: "--crop=0.95" or "--crop 0.95",
+// options and files in any order, "--" before files that begin with '-'. Throws UsageError.
+Options parseCommandLine(const std::vector<std::string>& args);
+
+}  // namespace zarn

@@ -1,0 +1,18 @@
+// How a conversion names its output and its log, from the input's name.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "zarn/conversion.h"
+
+namespace zarn {
+
+// The extension of a print file: its second character is 0 or 1 (P01, P10, X1Y).
+bool isPrintFileExtension(std::string_view ext);
+// The path of the output without its extension: beside the input, NAME_E plus the extension
+// after its first character.
+std::string outputStem(const std::string& input, const std::string& name, std::string_view ext);
+OutputNames outputNamesOfStem(const std::string& stem, bool eps);
+
+}  // namespace zarn
