@@ -1,6 +1,8 @@
 // Whole conversions on arbitrary bytes. The first bytes choose the settings; the rest is the
 // dropped file. Every run must end in one of the defined outcomes, leave the input as it
-// was, and touch no file but the input, the output and the log.
+// was, and touch no file but the input, the output and the log. A first byte of 0xFF makes
+// the rest a settings file, 0xFE a command line (arguments split at NUL bytes): what reads
+// outside data besides the dropped file.
 #include <dirent.h>
 #include <unistd.h>
 
@@ -12,8 +14,13 @@
 #include <iterator>
 #include <set>
 #include <string>
+#include <vector>
+#include <algorithm>
 
+#include "command_line.h"
 #include "zarn/conversion.h"
+#include "zarn/option_controls.h"
+#include "zarn/settings_file.h"
 
 namespace {
 
@@ -61,9 +68,50 @@ void check(bool ok, const char* what) {
     }
 }
 
+// Whatever the file says, the record stays within the ranges the window allows.
+void fuzzSettingsFile(const std::string& bytes) {
+    const std::string path = scratchDir() + "/" + zarn::kSettingsFileName;
+    {
+        std::ofstream out(path, std::ios::binary | std::ios::trunc);
+        out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    }
+    zarn::JobSettings s;
+    zarn::HeadlessWindow window(s);
+    zarn::applyStartValues(window.controls(), s);
+    zarn::readSettingsFile(path, window.controls(), s, [](const zarn::SettingsMessage& m) {
+        check(m.text.size() < 1000, "a settings message that repeats a whole long line");
+    });
+    check(s.marge >= 0 && s.marge <= 99 && s.breedte >= 0 && s.breedte <= 99, "a margin out of range");
+    check(s.Force_A4 + s.Force_A3 <= 1, "two forced sizes");
+    check(s.pageregel == 1 || (s.Force_A4 == 0 && s.Force_A3 == 0), "a forced size in EPS mode");
+    ::unlink(path.c_str());
+}
+
+// The parser either accepts the arguments or refuses them with a reason.
+void fuzzCommandLine(const std::string& bytes) {
+    std::vector<std::string> args;
+    std::size_t from = 0;
+    while (from <= bytes.size() && args.size() < 64) {
+        const std::size_t nul = std::min(bytes.find('\0', from), bytes.size());
+        args.push_back(bytes.substr(from, nul - from));
+        from = nul + 1;
+    }
+    try {
+        const zarn::Options o = zarn::parseCommandLine(args);
+        check(o.help || o.version || !o.files.empty(), "no FILE accepted");
+    } catch (const zarn::UsageError& e) {
+        check(!e.what.empty(), "a usage error without a reason");
+    }
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size >= 1 && (data[0] == 0xFF || data[0] == 0xFE)) {
+        const std::string rest(reinterpret_cast<const char*>(data + 1), size - 1);
+        data[0] == 0xFF ? fuzzSettingsFile(rest) : fuzzCommandLine(rest);
+        return 0;
+    }
     if (size < 4) return 0;
     const std::uint8_t mode = data[0], colours = data[1], fields = data[2], extra = data[3];
     zarn::JobSettings s;
