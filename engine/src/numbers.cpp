@@ -212,7 +212,11 @@ std::string realText(double v) {
 std::string singleText(float v) {
     if (v == 0.0f) v = 0.0f;
     char buf[64];
-    auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 7);
+    // Below the normal range a float holds fewer digits than seven, and seven would show
+    // noise (1e-40 as 9.999946e-41): there the shortest form that reads back is the one.
+    const auto r = std::fpclassify(v) == FP_SUBNORMAL
+                       ? std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general)
+                       : std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 7);
     return std::string(buf, r.ptr);
 }
 

@@ -105,6 +105,8 @@ TEST(NumberText, LogItemsAndPlainNumbers) {
     EXPECT_EQ(singleText(1.28f), "1.28");
     EXPECT_EQ(singleText(0.123456789f), "0.1234568");
     EXPECT_EQ(singleText(1.0f), "1");
+    EXPECT_EQ(singleText(1e-40f), "1e-40");  // below the normal range
+    EXPECT_EQ(singleText(-3e20f), "-3e+20");
 }
 
 }  // namespace
