@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -123,6 +124,10 @@ std::string absolute(const std::string& file) {
     }
     std::string path(cwd);
     std::free(cwd);
+    // The kernel opens no path of PATH_MAX bytes or more, and a drop needs the whole path.
+    if (path.size() + 1 + file.size() >= PATH_MAX)
+        throw RunError{"the working directory is too deep to name: its path is longer than " +
+                       std::to_string(PATH_MAX - 1) + " bytes"};
     std::size_t from = 0;
     while (from <= file.size()) {
         const std::size_t slash = std::min(file.find('/', from), file.size());
