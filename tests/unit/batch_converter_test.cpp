@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <sstream>
 
 #include "test_support.h"
@@ -91,6 +94,19 @@ TEST(BatchConverter, NoFileReplacesAnotherOfTheSameRun) {
     EXPECT_EQ(r.err, "zarn1-ps-convert: " + dir.file("X.Q01") + ": not converted: its output or log was written for " +
                          dir.file("X.P01") + " earlier in this run\n");
     EXPECT_EQ(testing::readFile(dir.file("X_E01.ps")).find("% other"), std::string::npos);
+}
+
+// A relative FILE needs the working directory; without one nothing is written anywhere.
+TEST(BatchConverter, ARelativeFileNeedsAWorkingDirectory) {
+    const std::string gone = testing::ScratchDir().path();  // removed at once
+    ASSERT_EQ(::mkdir(gone.c_str(), 0700), 0);
+    ASSERT_EQ(::chdir(gone.c_str()), 0);
+    ::rmdir(gone.c_str());
+    const Outcome r = run({"--no-settings", "A.P01"});
+    EXPECT_EQ(::chdir("/"), 0);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.err, "zarn1-ps-convert: A.P01: Hardstikke fout!  \nEr trad een fout op, type  \n"
+                     "cannot determine the working directory: No such file or directory\n");
 }
 
 TEST(BatchConverter, EveryRefusalOfADropIsReachable) {
