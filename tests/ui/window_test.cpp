@@ -1,4 +1,6 @@
-// The real window, headless: controls, captions, key filters, drops and the help button.
+// The real window, headless: that its widgets are wired to the option model, the caption table,
+// the drop zone and the help button. What the handlers and key filters decide is tested on the
+// window-less model.
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
@@ -13,12 +15,13 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QUrl>
-#include <map>
+#include <tuple>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "test_support.h"
+#include "zarn/ui/captions.h"
 #include "zarn/ui/help_viewer.h"
 #include "zarn/ui/main_window.h"
 #include "zarn/ui/qt_platform.h"
@@ -76,246 +79,98 @@ protected:
     RecordingPlatform platform;
 };
 
-TEST_F(WindowTest, StartsWithoutSettingsFile) {
-    auto w = open();
-    EXPECT_FALSE(w->settingsFileFound());
-    EXPECT_TRUE(platform.messages.empty());
-    EXPECT_EQ(w->windowTitle(), "ZARN1 Postscript reparatie en oppoetser");
-    EXPECT_EQ(captionOf(find(*w, "chkRotate")), " Rotate/Kantel");
-    EXPECT_EQ(captionOf(find(*w, "optAfdruk_0")), " EPS Mode     voor 2e file");
-    EXPECT_EQ(captionOf(find(*w, "GRAY_2_COLOR")), " Zarn1 Grijs densiteit naar Kleur ");
-    EXPECT_EQ(captionOf(find(*w, "Label3")),
-              QString(76, ' ') + "Input    =    *.P*" + QString(8, ' ') + "ZARN1 postscript file" +
-                  QString(81, ' ') + "Output = *_E*.ps /.eps  postscript of  EPS  file");
-
-    struct State {
-        const char* name;
-        bool enabled, on;
-    };
-    for (const State& s : std::vector<State>{{"optAfdruk_0", true, false},
-                                             {"optAfdruk_1", true, true},
-                                             {"chkForceA4_0", true, false},
-                                             {"chkForceA4_1", true, false},
-                                             {"chkRotate", false, false},
-                                             {"chkCrop", false, false},
-                                             {"chkLogafdruk", true, true},
-                                             {"chkGreen", true, true},
-                                             {"chkRed", true, true},
-                                             {"chkBlue", true, false},
-                                             {"chkMagenta", true, true},
-                                             {"chkYellow", true, false},
-                                             {"chkGroen", true, false},
-                                             {"chkRood", true, false},
-                                             {"chkCyan", true, false}}) {
-        SCOPED_TRACE(s.name);
-        auto* b = find<QAbstractButton>(*w, s.name);
-        EXPECT_EQ(b->isEnabled(), s.enabled);
-        EXPECT_EQ(b->isChecked(), s.on);
+// Every control's state as the user sees it, one word a control.
+std::string stateOf(const OptionControls& c) {
+    std::string state;
+    for (std::size_t i = 0; i < kControlCount; ++i) {
+        const Ctl k = static_cast<Ctl>(i);
+        const bool field = k >= Ctl::Text_eind;
+        state += std::string(c.isEnabled(k) ? "E" : "-") + (field ? c.text(k) : c.isTicked(k) ? "1" : "0") + " ";
     }
-    EXPECT_EQ(find<QLineEdit>(*w, "Text_eind")->text(), "10");
-    EXPECT_EQ(find<QLineEdit>(*w, "Text_breed")->text(), "15");
-    EXPECT_EQ(find<QLineEdit>(*w, "Text_crop")->text(), "1.00");
-    EXPECT_FALSE(find(*w, "Text_crop")->isEnabled());
-    const JobSettings& s = w->settings();
-    EXPECT_EQ(s.pageregel, 1);
-    EXPECT_EQ(s.optsel, 1);
-    EXPECT_EQ(s.LogAfdruk, 1);
-    EXPECT_EQ(s.kantel, 1);
-    EXPECT_EQ(s.Force_A4 + s.Force_A3 + s.Force_crop + s.okido, 0);
-    EXPECT_EQ(s.Crop_Factor, 1.0f);
-    EXPECT_EQ(s.LANG, "NL");
+    return state;
 }
 
-TEST_F(WindowTest, CountryFortyFourSetsEveryEnglishCaption) {
-    const std::vector<std::string> ini{"COUNTRY = 44"};
+// The settings file and a list of clicks leave every widget as they leave the model.
+TEST_F(WindowTest, WidgetsMirrorTheModel) {
+    const std::vector<std::string> ini{"WRONG = 1", "FORCEA4 = 1", "MARGINWIDTH = 7", "CYAN = 1"};
     auto w = open(&ini);
-    EXPECT_TRUE(w->settingsFileFound());
-    EXPECT_EQ(w->windowTitle(), "Zarn1 postscript repair and enhance");
-    EXPECT_TRUE(captionOf(find(*w, "Label2")).startsWith("ZARN1 Postscript repair and enhancer v5    "));
-    const std::string nl = "\r\n";
-    const std::map<std::string, std::string> uk{
-        {"Frame1", " Drag / Drop zone "},
-        {"Label3", nl + nl + " Input    =    *.P*" + nl + " ZARN1 postscript file" + nl + nl + nl +
-                       " Output = *_E*.ps /.eps  postscript  or  EPS file"},
-        {"Frame2", " Output mode "},
-        {"optAfdruk_0", " EPS Mode" + nl + " for 2nd file"},
-        {"optAfdruk_1", " Print Mode"},
-        {"chkForceA4_0", " Force A4"},
-        {"chkForceA4_1", " Force A3"},
-        {"Label10", "NO Pagebounding" + nl + "NO Statusdict" + nl + "NO Showpage"},
-        {"Label11", "Plus Pagebounding" + nl + "and Statusdict"},
-        {"Label4", "Extra end margin in mm    0 - 99"},
-        {"Label5", "Extra width margin in mm  0 - 99"},
-        {"chkCrop", "Crop  A4/A3    0.90 - 1.00"},
-        {"chkLogafdruk", " Popup logfile after conversion"},
-        {"chkRotate", "Rotate"},
-        {"cmdJezusmina", "?"},
-        {"GRAY_2_COLOR", " Zarn1 Gray density to Color"},
-        {"Label1", "Translate  PS gray to color,  but   10 ( 0.0 g )  ==> always  black"},
-        {"chkGreen", "9  ( 0.1 g )  ==> green1"},
-        {"chkRed", "8  ( 0.2 g )  ==> red1"},
-        {"chkBlue", "7  ( 0.3 g )  ==> blue"},
-        {"chkMagenta", "6  ( 0.4 g )  ==> magenta"},
-        {"chkYellow", "5  ( 0.5 g )  ==> yellow"},
-        {"chkGroen", "4  ( 0.6 g )  ==> green2"},
-        {"chkRood", "3  ( 0.7 g )  ==> red2"},
-        {"chkCyan", "2  ( 0.8 g )  ==> cyan"},
-    };
-    for (const auto& [name, text] : uk) EXPECT_EQ(captionOf(find(*w, name.c_str())), shown(text)) << name;
-}
-
-TEST_F(WindowTest, EmptySettingsFileSetsTheDutchCaptions) {
-    const std::vector<std::string> ini{"%% nothing to set"};
-    auto w = open(&ini);
-    EXPECT_EQ(w->windowTitle(), "Zarn1 postscript reparatie en oppoetser");
-    EXPECT_EQ(captionOf(find(*w, "chkRotate")), "Kantel");
-    EXPECT_EQ(captionOf(find(*w, "optAfdruk_0")), " EPS Mode\n voor 2e file");
-    EXPECT_EQ(captionOf(find(*w, "chkForceA4_1")), " Forceer A3");
-    EXPECT_EQ(captionOf(find(*w, "Label3")),
-              "\n\n Input  =  *.P*\n ZARN1 postscript file\n\n\n Output = *_E*.ps /.eps\n "
-              "postscript  of  EPS file");
-}
-
-TEST_F(WindowTest, SettingsFileGoesThroughTheControls) {
-    const std::vector<std::string> ini{"WRONG = 1", "FORCEA4 = 2", "ROTATE = 1", "MARGINWIDTH = 7",
-                                       "CYAN = 1", "POPUPTXT = 0"};
-    auto w = open(&ini);
-    ASSERT_EQ(platform.messages.size(), 1u);
-    EXPECT_EQ(platform.messages[0].title, "Fout !");
-    EXPECT_EQ(platform.messages[0].icon, MessageIcon::Stop);
-    EXPECT_TRUE(find<QAbstractButton>(*w, "chkForceA4_1")->isChecked());
-    EXPECT_TRUE(find<QAbstractButton>(*w, "chkRotate")->isChecked());
-    EXPECT_TRUE(find<QAbstractButton>(*w, "chkCyan")->isChecked());
-    EXPECT_FALSE(find<QAbstractButton>(*w, "chkLogafdruk")->isChecked());
-    EXPECT_EQ(find<QLineEdit>(*w, "Text_breed")->text(), "7");
-    EXPECT_EQ(w->settings().kantel, 0);
-    EXPECT_EQ(w->settings().LogAfdruk, 0);
-}
-
-TEST_F(WindowTest, ClicksFollowTheStateTable) {
-    auto w = open();
     showActive(*w);
-    auto* a4 = find<QAbstractButton>(*w, "chkForceA4_0");
-    auto* a3 = find<QAbstractButton>(*w, "chkForceA4_1");
-    auto* crop = find<QAbstractButton>(*w, "chkCrop");
-    auto* rotate = find<QAbstractButton>(*w, "chkRotate");
-    auto* eps = find<QAbstractButton>(*w, "optAfdruk_0");
-    auto* print = find<QAbstractButton>(*w, "optAfdruk_1");
-    auto* field = find<QLineEdit>(*w, "Text_crop");
+    JobSettings s;
+    HeadlessWindow model(s);
+    applyStartValues(model.controls(), s);
+    readSettingsFile(dir.file(kSettingsFileName), model.controls(), s, {});
+    EXPECT_EQ(stateOf(w->controls()), stateOf(model.controls()));
 
-    click(a4);
-    EXPECT_TRUE(rotate->isEnabled() && crop->isEnabled() && field->isEnabled());
-    EXPECT_EQ(w->settings().Force_A4, 1);
-    click(rotate);
-    click(crop);
-    EXPECT_EQ(field->text(), "0.95");
-    EXPECT_EQ(w->settings().Force_crop, 1);
-    click(a3);  // the other size goes, rotation stays, crop is dropped
-    EXPECT_FALSE(a4->isChecked());
-    EXPECT_TRUE(a3->isChecked());
-    EXPECT_TRUE(rotate->isChecked());
-    EXPECT_EQ(w->settings().kantel, 0);
-    EXPECT_FALSE(crop->isChecked());
-    EXPECT_EQ(field->text(), "1.00");
-    click(print);  // already selected: stays so, changes nothing
-    EXPECT_TRUE(print->isChecked());
-    EXPECT_TRUE(a3->isChecked());
-    click(eps);
-    EXPECT_TRUE(eps->isChecked());
-    EXPECT_FALSE(print->isChecked());
-    EXPECT_FALSE(a3->isChecked() || a3->isEnabled() || rotate->isChecked() || rotate->isEnabled());
-    EXPECT_EQ(w->settings().pageregel, 0);
-    EXPECT_EQ(w->settings().kantel, 1);
-    click(eps);
-    EXPECT_TRUE(eps->isChecked());
-    click(print);
-    EXPECT_TRUE(a4->isChecked());
-    EXPECT_EQ(w->settings().Force_A4, 1);
-    EXPECT_EQ(w->settings().pageregel, 1);
+    for (const char* name : {"chkRotate", "chkCrop", "chkForceA4_1", "chkBlue", "chkLogafdruk",
+                             "optAfdruk_1", "optAfdruk_0", "chkCrop", "optAfdruk_1"}) {
+        SCOPED_TRACE(name);
+        for (std::size_t i = 0; i < kControlCount; ++i) {
+            const Ctl c = static_cast<Ctl>(i);
+            if (static_cast<QtControls&>(w->controls()).widget(c)->objectName() != QLatin1String(name))
+                continue;
+            click(find<QAbstractButton>(*w, name));
+            if (c == Ctl::optEps || c == Ctl::optPrint)
+                model.controls().setSelected(c, true);
+            else if (model.controls().isEnabled(c))
+                model.controls().setTicked(c, !model.controls().isTicked(c));
+        }
+        EXPECT_EQ(stateOf(w->controls()), stateOf(model.controls()));
+        const JobSettings& got = w->settings();
+        EXPECT_EQ(std::make_tuple(got.pageregel, got.optsel, got.Force_A4, got.Force_A3, got.kantel,
+                                  got.Force_crop, got.LogAfdruk, got.breedte),
+                  std::make_tuple(s.pageregel, s.optsel, s.Force_A4, s.Force_A3, s.kantel,
+                                  s.Force_crop, s.LogAfdruk, s.breedte));
+    }
+    ASSERT_EQ(platform.messages.size(), 1u);  // the wrong line
+    EXPECT_EQ(platform.messages[0].title, "Fout !");
 }
 
-TEST_F(WindowTest, KeyFiltersActOnTypedKeys) {
+// Each set of the caption table lands on the controls it names.
+TEST_F(WindowTest, CaptionsOfEachLanguage) {
+    const std::vector<std::string> dutch{"%% nothing to set"}, english{"COUNTRY = 44"};
+    const std::pair<CaptionSet, const std::vector<std::string>*> sets[] = {
+        {CaptionSet::BuiltIn, nullptr}, {CaptionSet::NL, &dutch}, {CaptionSet::UK, &english}};
+    for (const auto& [set, ini] : sets) {
+        auto w = open(ini);
+        for (const Caption& caption : captions(set)) {
+            SCOPED_TRACE(caption.control);
+            if (caption.control == "ZARN1_PS_REPAIR")
+                EXPECT_EQ(w->windowTitle(), shown(caption.text));
+            else
+                EXPECT_EQ(captionOf(find(*w, caption.control.c_str())), shown(caption.text));
+        }
+    }
+}
+
+// Typed and pasted text goes through the key filters; a field holds no more than its value.
+TEST_F(WindowTest, FieldsFilterWhatIsTypedOrPasted) {
     auto w = open();
     showActive(*w);
     auto* eind = find<QLineEdit>(*w, "Text_eind");
-    auto* breed = find<QLineEdit>(*w, "Text_breed");
     auto* crop = find<QLineEdit>(*w, "Text_crop");
-    click(find<QAbstractButton>(*w, "chkForceA4_0"));
-
-    crop->setFocus();
-    crop->clear();
-    QTest::keyClicks(crop, "a-0.5x");
-    EXPECT_EQ(crop->text(), "0.5");
-    eind->clear();
-    QTest::keyClick(eind, Qt::Key_Q);  // swallowed, and the crop test resets the factor
-    EXPECT_EQ(eind->text(), "");
-    EXPECT_EQ(crop->text(), "1.00");
-    EXPECT_EQ(w->settings().Crop_Factor, 0.5f);
-
-    breed->clear();
-    QTest::keyClick(eind, Qt::Key_4);
-    EXPECT_EQ(eind->text(), "4");
-    EXPECT_EQ(breed->text(), "0");
-
-    crop->setFocus();
-    crop->clear();
-    QTest::keyClick(crop, Qt::Key_Return);
-    EXPECT_EQ(crop->text(), "1.00");
-    EXPECT_EQ(QApplication::focusWidget(), eind);
-    QTest::keyClick(eind, Qt::Key_Return);
-    EXPECT_EQ(QApplication::focusWidget(), breed);
-    QTest::keyClick(breed, Qt::Key_Backspace);
-    QTest::keyClick(breed, Qt::Key_Return);
-    EXPECT_EQ(breed->text(), "0");
-    EXPECT_EQ(QApplication::focusWidget(), crop);
-
-    // Without a forced size the crop field is disabled: Enter fills the fields, focus stays.
-    click(find<QAbstractButton>(*w, "chkForceA4_0"));
-    breed->setFocus();
-    breed->clear();
-    eind->clear();
-    QTest::keyClick(breed, Qt::Key_Enter);
-    EXPECT_EQ(breed->text(), "0");
-    EXPECT_EQ(eind->text(), "0");
-    EXPECT_EQ(QApplication::focusWidget(), breed);
-}
-
-// A margin field holds two digits, the crop field four characters: typing on changes nothing.
-TEST_F(WindowTest, FieldsTakeNoMoreThanTheirValuesNeed) {
-    auto w = open();
-    showActive(*w);
     click(find<QAbstractButton>(*w, "chkForceA4_0"));
     const struct {
-        const char* name;
+        const char* field;
         const char* typed;
+        const char* pasted;
         const char* kept;
-    } rows[] = {{"Text_eind", "123", "12"}, {"Text_breed", "987", "98"}, {"Text_crop", "0.955", "0.95"}};
+    } rows[] = {{"Text_eind", "1q23", nullptr, "12"},   {"Text_breed", "987", nullptr, "98"},
+                {"Text_crop", "a-0.955", nullptr, "0.95"}, {"Text_eind", nullptr, "a4\r\nx2", "42"},
+                {"Text_crop", nullptr, "0,9-5e7", "0957"}};
     for (const auto& r : rows) {
-        auto* field = find<QLineEdit>(*w, r.name);
+        auto* field = find<QLineEdit>(*w, r.field);
         field->setFocus();
         field->clear();
-        QTest::keyClicks(field, r.typed);
-        EXPECT_EQ(field->text().toStdString(), r.kept) << r.name;
+        if (r.typed) QTest::keyClicks(field, r.typed);
+        if (r.pasted) {
+            QGuiApplication::clipboard()->setText(QLatin1String(r.pasted));
+            QTest::keyClick(field, Qt::Key_V, Qt::ControlModifier);
+        }
+        EXPECT_EQ(field->text().toStdString(), r.kept) << r.field;
     }
-}
-
-TEST_F(WindowTest, PastedTextPassesTheKeyFilters) {
-    auto w = open();
-    showActive(*w);
-    auto* eind = find<QLineEdit>(*w, "Text_eind");
-    auto* crop = find<QLineEdit>(*w, "Text_crop");
-    eind->setFocus();
-    eind->clear();
-    QGuiApplication::clipboard()->setText(QStringLiteral("a4\r\nx2"));
-    QTest::keyClick(eind, Qt::Key_V, Qt::ControlModifier);
-    EXPECT_EQ(eind->text(), "42");
-
-    click(find<QAbstractButton>(*w, "chkForceA4_0"));
     crop->setFocus();
-    crop->clear();
-    QGuiApplication::clipboard()->setText(QStringLiteral("0,9-5e7"));
-    QTest::keyClick(crop, Qt::Key_Insert, Qt::ShiftModifier);
-    EXPECT_EQ(crop->text(), "0957");
+    QTest::keyClick(crop, Qt::Key_Return);  // Enter moves on, as the model says
+    EXPECT_EQ(QApplication::focusWidget(), eind);
 }
 
 // Sends a drag and a drop onto the drop zone; returns whether the drag was accepted.
@@ -414,20 +269,9 @@ TEST_F(WindowTest, HelpButtonShowsTheHelpOfTheLanguage) {
 
 TEST_F(WindowTest, HelpButtonWithoutHelpFileShowsTheNotFoundMessage) {
     writeFile(dir.file("ZARN1NL.HLP"), "<p>alleen Nederlands</p>");
-    {
-        auto w = open();
-        std::remove(dir.file("ZARN1NL.HLP").c_str());
-        w->cmdJezusmina_Click();
-        ASSERT_EQ(platform.messages.size(), 1u);
-        EXPECT_EQ(platform.messages[0].title, "Fout !");
-        EXPECT_EQ(platform.messages[0].text,
-                  "Er is iets mis!   \rHelp bestand ZARN1NL.HLP niet gevonden  \r");
-    }
-    writeFile(dir.file("ZARN1NL.HLP"), "<p>alleen Nederlands</p>");
-    platform.messages.clear();
     const std::vector<std::string> ini{"COUNTRY = 44"};
     auto w = open(&ini);
-    w->cmdJezusmina_Click();
+    QTest::mouseClick(find<QAbstractButton>(*w, "cmdJezusmina"), Qt::LeftButton);
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].title, "Error !");
     EXPECT_EQ(platform.messages[0].icon, MessageIcon::Stop);
