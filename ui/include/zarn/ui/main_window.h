@@ -48,13 +48,8 @@ public:
     void cmdJezusmina_Click();
 
 private:
-    void buildControls();
     void applyTabOrder();
     void load();
-    void applyCaptions(CaptionSet set);
-    // Shrinks a control's font (from at most `maxPointSize`) until its caption fits, for
-    // desktops with wide fonts.
-    void fitCaption(QWidget* w, qreal maxPointSize = 0);
 
     MainWindowOptions options_;
     std::unique_ptr<Platform> ownPlatform_;
