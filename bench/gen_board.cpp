@@ -228,12 +228,12 @@ private:
         for (int i = 0; i < segments; ++i) {
             const int len = rng_.range(1, 40) * kGrid;
             switch (rng_.range(0, 5)) {
-            case 0: x += len; break;
-            case 1: x -= len; break;
-            case 2: y += len; break;
-            case 3: y -= len; break;
-            case 4: x += len, y += len; break;
-            default: x += len, y -= len; break;
+                case 0: x += len; break;
+                case 1: x -= len; break;
+                case 2: y += len; break;
+                case 3: y -= len; break;
+                case 4: x += len, y += len; break;
+                default: x += len, y -= len; break;
             }
             x = clampX(x);
             y = clampY(y);
@@ -342,9 +342,9 @@ int main(int argc, char** argv) {
         w.line(std::to_string(o.originX) + " " + std::to_string(o.originY) + " translate");
         // Enough set-up lines that the first drawing line lies beyond the translate window
         // of both the measuring and the rewriting pass.
-        for (const char* setup : {"1 setlinecap", "1 setlinejoin", "%%EndProlog", "%%BeginSetup",
-                                  "%%EndSetup", "%%Page: 1 1", "%%BeginPageSetup",
-                                  "%%EndPageSetup", "gsave"})
+        for (const char* setup :
+             {"1 setlinecap", "1 setlinejoin", "%%EndProlog", "%%BeginSetup", "%%EndSetup",
+              "%%Page: 1 1", "%%BeginPageSetup", "%%EndPageSetup", "gsave"})
             w.line(setup);
 
         // The board outline first, so that every file has marks at its extremes.

@@ -18,8 +18,8 @@
 #include "zarn/conversion.h"
 #include "zarn/option_controls.h"
 #include "zarn/setting_steps.h"
-#include "zarn/texts.h"
 #include "zarn/settings_file.h"
+#include "zarn/texts.h"
 #include "zarn/version.h"
 
 namespace zarn {
@@ -100,7 +100,8 @@ void applyOptions(const Options& o, OptionControls& c, JobSettings& s) {
     if (o.extraWidth) c.setText(Ctl::Text_breed, *o.extraWidth);
     if (o.lang) setEnglish(*o.lang == "uk", s);
     if (o.gray)
-        for (std::size_t i = 0; i < kColourBoxCount; ++i) c.setTicked(colourBoxControl(i), (*o.gray)[i]);
+        for (std::size_t i = 0; i < kColourBoxCount; ++i)
+            c.setTicked(colourBoxControl(i), (*o.gray)[i]);
     c.setTicked(Ctl::chkLogafdruk, false);  // a terminal has no viewer to open
 }
 
@@ -120,7 +121,8 @@ std::string absolute(const std::string& file) {
     char* cwd = ::getcwd(nullptr, 0);
     if (cwd == nullptr) {
         if (errno == ENAMETOOLONG) throw RunError{"the working directory is too deep to name"};
-        throw RunError{"cannot determine the working directory: " + std::string(std::strerror(errno))};
+        throw RunError{"cannot determine the working directory: " +
+                       std::string(std::strerror(errno))};
     }
     std::string path(cwd);
     std::free(cwd);
@@ -229,7 +231,8 @@ int runBatchConverter(const std::vector<std::string>& args, std::ostream& out, s
         }
         buildSettings(o, base, err);
     } catch (const UsageError& e) {
-        err << kProgram << ": " << e.what << "\n" << "Try '" << kProgram << " --help'.\n";
+        err << kProgram << ": " << e.what << "\n"
+            << "Try '" << kProgram << " --help'.\n";
         return 2;
     }
     return Run(o, base, out, err).convertAll();

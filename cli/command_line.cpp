@@ -40,8 +40,19 @@ const char* const kUsage =
 namespace {
 
 enum Id {
-    kPrint = 256, kEps, kForce, kRotate, kCrop, kEndMargin, kExtraWidth, kGray, kLang,
-    kSettings, kNoSettings, kOneDrop, kRichText,
+    kPrint = 256,
+    kEps,
+    kForce,
+    kRotate,
+    kCrop,
+    kEndMargin,
+    kExtraWidth,
+    kGray,
+    kLang,
+    kSettings,
+    kNoSettings,
+    kOneDrop,
+    kRichText,
 };
 
 constexpr option kLongOptions[] = {
@@ -82,13 +93,14 @@ std::vector<bool> parseGray(const std::string& list) {
 // A field takes only what its key filter lets through, up to its length.
 std::string fieldText(const char* option, const std::string& text, std::size_t maxLength,
                       bool points) {
-    const bool fits = text.size() <= maxLength &&
-                      std::all_of(text.begin(), text.end(), [&](char ch) {
-                          return (ch >= '0' && ch <= '9') || (points && ch == '.');
-                      });
+    const bool fits =
+        text.size() <= maxLength && std::all_of(text.begin(), text.end(), [&](char ch) {
+            return (ch >= '0' && ch <= '9') || (points && ch == '.');
+        });
     if (!fits)
-        throw UsageError{std::string(option) + ": \"" + text + "\" does not fit the field: at most " +
-                         std::to_string(maxLength) + (points ? " digits and points" : " digits")};
+        throw UsageError{std::string(option) + ": \"" + text +
+                         "\" does not fit the field: at most " + std::to_string(maxLength) +
+                         (points ? " digits and points" : " digits")};
     return text;
 }
 
@@ -126,8 +138,10 @@ std::string refusal(int id, const std::string& arg) {
     if (optopt != 0 && arg.rfind("--", 0) == 0)
         for (const option& known : kLongOptions)
             if (known.name != nullptr && known.val == optopt)
-                return std::string("--") + known.name + (id == ':' ? " needs a value" : " takes no value");
-    if (optopt > 0 && optopt < 256) return std::string("unknown option -") + static_cast<char>(optopt);
+                return std::string("--") + known.name +
+                       (id == ':' ? " needs a value" : " takes no value");
+    if (optopt > 0 && optopt < 256)
+        return std::string("unknown option -") + static_cast<char>(optopt);
     return "unknown option " + arg;
 }
 

@@ -6,6 +6,7 @@
 #include <dirent.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -15,7 +16,6 @@
 #include <set>
 #include <string>
 #include <vector>
-#include <algorithm>
 
 #include "command_line.h"
 #include "zarn/conversion.h"
@@ -81,7 +81,8 @@ void fuzzSettingsFile(const std::string& bytes) {
     zarn::readSettingsFile(path, window.controls(), s, [](const zarn::SettingsMessage& m) {
         check(m.text.size() < 1000, "a settings message that repeats a whole long line");
     });
-    check(s.marge >= 0 && s.marge <= 99 && s.breedte >= 0 && s.breedte <= 99, "a margin out of range");
+    check(s.marge >= 0 && s.marge <= 99 && s.breedte >= 0 && s.breedte <= 99,
+          "a margin out of range");
     check(s.Force_A4 + s.Force_A3 <= 1, "two forced sizes");
     check(s.pageregel == 1 || (s.Force_A4 == 0 && s.Force_A3 == 0), "a forced size in EPS mode");
     ::unlink(path.c_str());
@@ -145,7 +146,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     check(slurp(input) == body, "the input changed");
     std::set<std::string> allowed{"F.P01", "F_E01.ps", "F_E01.eps", "F_E01_log.TXT"};
     for (const std::string& name : listDir(dir)) check(allowed.count(name) == 1, "a stray file");
-    check(r.outcome != zarn::DropOutcome::ErrorExit || !r.message.empty(), "an error without a message");
-    for (const char* name : {"F_E01.ps", "F_E01.eps", "F_E01_log.TXT"}) ::unlink((dir + "/" + name).c_str());
+    check(r.outcome != zarn::DropOutcome::ErrorExit || !r.message.empty(),
+          "an error without a message");
+    for (const char* name : {"F_E01.ps", "F_E01.eps", "F_E01_log.TXT"})
+        ::unlink((dir + "/" + name).c_str());
     return 0;
 }

@@ -113,9 +113,7 @@ void OptionHandlers::chkCrop_Click() {
 
 void OptionHandlers::chkRotate_Click() { s_.kantel = c_.isTicked(Ctl::chkRotate) ? 0 : 1; }
 
-void OptionHandlers::chkLogafdruk_Click() {
-    s_.LogAfdruk = c_.isTicked(Ctl::chkLogafdruk) ? 1 : 0;
-}
+void OptionHandlers::chkLogafdruk_Click() { s_.LogAfdruk = c_.isTicked(Ctl::chkLogafdruk) ? 1 : 0; }
 
 void OptionHandlers::readCropFactor() { s_.Crop_Factor = cropFactorOf(c_.text(Ctl::Text_crop)); }
 

@@ -108,8 +108,8 @@ std::string firstDifference(const std::string& expected, const std::string& actu
     std::size_t i = 0;
     while (i < want.size() && i < got.size() && want[i] == got[i]) ++i;
     std::ostringstream msg;
-    msg << "first difference at line " << i + 1 << " (expected " << want.size()
-        << " lines, got " << got.size() << ")\n";
+    msg << "first difference at line " << i + 1 << " (expected " << want.size() << " lines, got "
+        << got.size() << ")\n";
     auto show = [&msg](const std::vector<std::string>& lines, std::size_t n) {
         if (n < lines.size()) {
             msg << '"' << visible(lines[n]) << '"';
@@ -162,8 +162,7 @@ TEST_P(Golden, MatchesExpectedFiles) {
     if (fs::exists(kDataDir / (name + ".status"))) {
         wantStatus = std::atoi(readFile(kDataDir / (name + ".status")).c_str());
     }
-    EXPECT_EQ(run.status, wantStatus) << "stdout:\n" << run.out
-                                      << "stderr:\n" << run.err;
+    EXPECT_EQ(run.status, wantStatus) << "stdout:\n" << run.out << "stderr:\n" << run.err;
     if (fs::exists(kDataDir / (name + ".stderr"))) {
         const std::string wantMessage = readFile(kDataDir / (name + ".stderr"));
         EXPECT_NE(run.err.find(wantMessage), std::string::npos)
@@ -188,8 +187,8 @@ TEST_P(Golden, MatchesExpectedFiles) {
         EXPECT_TRUE(diff.empty()) << fileName << ": " << diff;
     }
     const std::set<std::string> gotFiles = filesIn(work);
-    EXPECT_EQ(gotFiles, wantFiles) << "files after the run: " << join(gotFiles)
-                                   << "\nexpected: " << join(wantFiles);
+    EXPECT_EQ(gotFiles, wantFiles)
+        << "files after the run: " << join(gotFiles) << "\nexpected: " << join(wantFiles);
 }
 
 INSTANTIATE_TEST_SUITE_P(Data, Golden, ::testing::ValuesIn(caseNames()),

@@ -155,6 +155,7 @@ const std::vector<Input>& inputs() {
         crOnly.ending = {"showpage", "%%Trailer", eoj};
         crOnly.eol = "\r";
 
+        // clang-format off
         return std::vector<Input>{
             generated("gen_scale1_28", {"--seed=11", "--scale=1.28", "--size=30000"}),
             generated("gen_v7_scale2", {"--seed=12", "--version7", "--scale=2",
@@ -171,6 +172,7 @@ const std::vector<Input>& inputs() {
             written("eps_first_line_ends_in_eof", epsFirstLine),
             written("cr_only_scale0_05", crOnly),
         };
+        // clang-format on
     }();
     return all;
 }
@@ -188,6 +190,7 @@ struct Mode {
 
 constexpr const char* kAllGray = "--gray=0.1,0.2,0.3,0.4,0.5,0.6,0.7,0.8";
 // Forced pages keep the default colour rules (0.1, 0.2 and 0.4).
+// clang-format off
 const std::vector<Mode> kModes{
     {"print", {"--print", kAllGray}, false, 43, 28},
     {"print_no_margins", {"--print", kAllGray, "--end-margin=0", "--extra-width=0"}, false, 3, 3},
@@ -196,6 +199,7 @@ const std::vector<Mode> kModes{
     {"eps", {"--eps", kAllGray}, true, 43, 28},
     {"eps_no_margins", {"--eps", kAllGray, "--end-margin=0", "--extra-width=0"}, true, 1, 0},
 };
+// clang-format on
 
 std::vector<Mode> modesWhere(bool (*keep)(const Mode&)) {
     std::vector<Mode> some;
@@ -331,8 +335,8 @@ protected:
 
     RunResult ghostscript(const std::string& device, const std::vector<std::string>& options,
                           const std::string& file) {
-        std::vector<std::string> argv{gs_, "-q", "-dSAFER", "-dBATCH", "-dNOPAUSE",
-                                      "-sDEVICE=" + device};
+        std::vector<std::string> argv{gs_,       "-q",        "-dSAFER",
+                                      "-dBATCH", "-dNOPAUSE", "-sDEVICE=" + device};
         argv.insert(argv.end(), options.begin(), options.end());
         argv.push_back(file);
         return run(argv);
@@ -419,12 +423,12 @@ TEST_P(OutputMarks, FillOurBoundingBox) {
     const std::string output = converted();
     ASSERT_FALSE(output.empty());
     const OutputGeometry g = geometryOf(readFile(output));
-    const auto m = marks({"-dDEVICEWIDTHPOINTS=5000", "-dDEVICEHEIGHTPOINTS=5000", "-dFIXEDMEDIA"},
-                         output);
+    const auto m =
+        marks({"-dDEVICEWIDTHPOINTS=5000", "-dDEVICEHEIGHTPOINTS=5000", "-dFIXEDMEDIA"}, output);
     ASSERT_TRUE(m);
     const double tol = g.tolerance();
-    SCOPED_TRACE(::testing::Message() << "marks " << *m << ", ours " << g.box << ", tolerance "
-                                      << tol);
+    SCOPED_TRACE(::testing::Message()
+                 << "marks " << *m << ", ours " << g.box << ", tolerance " << tol);
     EXPECT_GE(m->llx, g.box.llx - tol);
     EXPECT_GE(m->lly, g.box.lly - tol);
     EXPECT_LE(m->urx, g.box.urx + tol);
@@ -434,8 +438,9 @@ TEST_P(OutputMarks, FillOurBoundingBox) {
 
 INSTANTIATE_TEST_SUITE_P(Unrotated, OutputMarks,
                          ::testing::Combine(::testing::ValuesIn(inputs()),
-                                            ::testing::ValuesIn(modesWhere(
-                                                [](const Mode& m) { return !m.rotated; }))),
+                                            ::testing::ValuesIn(modesWhere([](const Mode& m) {
+                                                return !m.rotated;
+                                            }))),
                          caseName);
 
 // ---------------------------------------------------------------------------------------------
@@ -454,15 +459,16 @@ TEST_P(EpsCrop, KeepsEveryMark) {
     ASSERT_TRUE(cropped);
     const Box m{cropped->llx + g.box.llx, cropped->lly + g.box.lly, cropped->urx + g.box.llx,
                 cropped->ury + g.box.lly};
-    SCOPED_TRACE(::testing::Message() << "cropped marks " << m << ", ours " << g.box
-                                      << ", tolerance " << g.tolerance());
+    SCOPED_TRACE(::testing::Message()
+                 << "cropped marks " << m << ", ours " << g.box << ", tolerance " << g.tolerance());
     expectReachesEdges(m, g, mode);
 }
 
 INSTANTIATE_TEST_SUITE_P(Eps, EpsCrop,
                          ::testing::Combine(::testing::ValuesIn(inputs()),
-                                            ::testing::ValuesIn(modesWhere(
-                                                [](const Mode& m) { return m.eps; }))),
+                                            ::testing::ValuesIn(modesWhere([](const Mode& m) {
+                                                return m.eps;
+                                            }))),
                          caseName);
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The option handlers and key filters on the window-less model.
-#include <array>
 #include <gtest/gtest.h>
+#include <array>
 
 #include <functional>
 #include <optional>
@@ -73,21 +73,30 @@ TEST(OptionModel, LoadSequenceGivesTheStartValuesThroughTheHandlers) {
     applyStartValues(m.c, m.settings);
     captureWindowValues(m.c, m.settings);
     const JobSettings& s = m.settings;
-    EXPECT_EQ(groupOf(m), (Group{false, true, false, false, true, 0, 0, false, false, 1, false, false, 0,
-                                 false, "1.00"}));
-    EXPECT_EQ(std::make_tuple(s.pageregel, s.optsel, s.eps_print, s.Crop_Factor, s.marge, s.breedte),
-              std::make_tuple(1, 1, false, 1.0f, 10, 15));
+    EXPECT_EQ(groupOf(m), (Group{false, true, false, false, true, 0, 0, false, false, 1, false,
+                                 false, 0, false, "1.00"}));
+    EXPECT_EQ(
+        std::make_tuple(s.pageregel, s.optsel, s.eps_print, s.Crop_Factor, s.marge, s.breedte),
+        std::make_tuple(1, 1, false, 1.0f, 10, 15));
     EXPECT_EQ(std::make_tuple(s.LogAfdruk, s.okido, s.LANG, s.CRLF, s.marge_opvul),
               std::make_tuple(1, 0, "NL", "\r\n", "ja"));
-    EXPECT_EQ(std::make_tuple(s.Text_eind, s.Text_breed, s.Text_crop), std::make_tuple("10", "15", "1.00"));
-    EXPECT_EQ(s.colourTicked, (std::array<bool, 8>{true, true, false, true, false, false, false, false}));
+    EXPECT_EQ(std::make_tuple(s.Text_eind, s.Text_breed, s.Text_crop),
+              std::make_tuple("10", "15", "1.00"));
+    EXPECT_EQ(s.colourTicked,
+              (std::array<bool, 8>{true, true, false, true, false, false, false, false}));
     EXPECT_TRUE(m.c.isTicked(Ctl::chkLogafdruk));
 }
 
 using Action = std::function<void(HeadlessControls&)>;
-Action tick(Ctl c) { return [c](HeadlessControls& k) { k.setTicked(c, true); }; }
-Action untick(Ctl c) { return [c](HeadlessControls& k) { k.setTicked(c, false); }; }
-Action select(Ctl c) { return [c](HeadlessControls& k) { k.setSelected(c, true); }; }
+Action tick(Ctl c) {
+    return [c](HeadlessControls& k) { k.setTicked(c, true); };
+}
+Action untick(Ctl c) {
+    return [c](HeadlessControls& k) { k.setTicked(c, false); };
+}
+Action select(Ctl c) {
+    return [c](HeadlessControls& k) { k.setSelected(c, true); };
+}
 
 struct StateRow {
     const char* name;
@@ -97,6 +106,7 @@ struct StateRow {
 
 TEST(OptionModel, StateTable) {
     const Ctl A4 = Ctl::chkForceA4, A3 = Ctl::chkForceA3, rot = Ctl::chkRotate, crop = Ctl::chkCrop;
+    // clang-format off
     const std::vector<StateRow> rows = {
         {"tick A4",
          {tick(A4)},
@@ -138,6 +148,7 @@ TEST(OptionModel, StateTable) {
          {tick(A3), select(Ctl::optPrint)},
          {false, true, false, true, true, 0, 1, true, false, 1, true, false, 0, true, "1.00"}},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         Model m;
@@ -163,6 +174,7 @@ struct KeyRow {
 TEST(OptionModel, KeyFilters) {
     const int BS = 8, CR = 13;
     const Ctl crop = Ctl::Text_crop, eind = Ctl::Text_eind, breed = Ctl::Text_breed;
+    // clang-format off
     const std::vector<KeyRow> rows = {
         {"crop: letter", crop, "0.9", "10", "15", true, 'a', true, "0.9", "10", "15", {}},
         {"crop: minus", crop, "0.9", "10", "15", true, '-', true, "0.9", "10", "15", {}},
@@ -189,6 +201,7 @@ TEST(OptionModel, KeyFilters) {
         {"breed: letter, crop out of range", breed, "7", "10", "15", false, 'q', true, "1.00",
          "10", "15", {}},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         Model m;

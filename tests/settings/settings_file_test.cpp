@@ -42,7 +42,8 @@ std::string stateOf(Loaded& l) {
     const JobSettings& s = l.settings;
     const HeadlessControls& c = l.c();
     std::string colours;
-    for (std::size_t i = 0; i < kColourBoxCount; ++i) colours += c.isTicked(colourBoxControl(i)) ? '1' : '0';
+    for (std::size_t i = 0; i < kColourBoxCount; ++i)
+        colours += c.isTicked(colourBoxControl(i)) ? '1' : '0';
     auto on = [](bool b) { return b ? "1" : "0"; };
     return std::string(" LANG=") + s.LANG + " marge=" + std::to_string(s.marge) +
            " eind=" + c.text(Ctl::Text_eind) + " breedte=" + std::to_string(s.breedte) +
@@ -63,6 +64,7 @@ TEST(SettingsFile, LinesAndTheirOrder) {
         const char* name;
         std::vector<std::string> lines;
         std::vector<const char*> expected;  // words of the state after the file
+        // clang-format off
     } rows[] = {
         {"key in lower case with leading spaces", {"   country = 44"}, {"LANG=UK"}},
         {"other country numbers change nothing", {"COUNTRY = 44", "COUNTRY = 49"}, {"LANG=UK"}},
@@ -99,13 +101,15 @@ TEST(SettingsFile, LinesAndTheirOrder) {
         {"an unknown key with a huge value still reports", {"FOO = 1e400"}, {"messages=1"}},
         {"a separator far into the line", {std::string(40000, ' ') + "MARGINLENGTH = 5"}, {"marge=5"}},
     };
+    // clang-format on
     for (const auto& row : rows) {
         auto l = loadBytes(crlf(row.lines));
         EXPECT_TRUE(l->found);
         const std::string state = stateOf(*l);
         for (const char* word : row.expected)
             EXPECT_NE(state.find(std::string(" ") + word + " "), std::string::npos)
-                << row.name << ": " << word << " not in\n" << state;
+                << row.name << ": " << word << " not in\n"
+                << state;
     }
 }
 

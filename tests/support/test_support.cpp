@@ -96,7 +96,8 @@ Converted convert(const ScratchDir& dir, const std::string& input, JobSettings s
     DroppedData drop;
     drop.paths.push_back(dir.file(name));
     c.result = convertDrop(drop, settings, c.platform);
-    if (!c.result.log_path.empty() && fileExists(c.result.log_path)) c.log = readFile(c.result.log_path);
+    if (!c.result.log_path.empty() && fileExists(c.result.log_path))
+        c.log = readFile(c.result.log_path);
     if (!c.result.output_path.empty() && fileExists(c.result.output_path))
         c.output = readFile(c.result.output_path);
     return c;

@@ -15,9 +15,9 @@
 #include <QTest>
 #include <QTextBrowser>
 #include <QUrl>
-#include <tuple>
 #include <memory>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "test_support.h"
@@ -35,8 +35,12 @@ using testing::RecordingPlatform;
 using testing::ScratchDir;
 using testing::writeFile;
 
-QString q(const std::string& s) { return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size())); }
-QString shown(const std::string& caption) { return q(caption).replace(QLatin1String("\r\n"), QLatin1String("\n")); }
+QString q(const std::string& s) {
+    return QString::fromLatin1(s.data(), static_cast<qsizetype>(s.size()));
+}
+QString shown(const std::string& caption) {
+    return q(caption).replace(QLatin1String("\r\n"), QLatin1String("\n"));
+}
 
 // The caption of a control as set, whatever wrapping the control shows.
 QString captionOf(QWidget* w) {
@@ -85,7 +89,11 @@ std::string stateOf(const OptionControls& c) {
     for (std::size_t i = 0; i < kControlCount; ++i) {
         const Ctl k = static_cast<Ctl>(i);
         const bool field = k >= Ctl::Text_eind;
-        state += std::string(c.isEnabled(k) ? "E" : "-") + (field ? c.text(k) : c.isTicked(k) ? "1" : "0") + " ";
+        state += std::string(c.isEnabled(k) ? "E" : "-") +
+                 (field           ? c.text(k)
+                  : c.isTicked(k) ? "1"
+                                  : "0") +
+                 " ";
     }
     return state;
 }
@@ -106,7 +114,8 @@ TEST_F(WindowTest, WidgetsMirrorTheModel) {
         SCOPED_TRACE(name);
         for (std::size_t i = 0; i < kControlCount; ++i) {
             const Ctl c = static_cast<Ctl>(i);
-            if (static_cast<QtControls&>(w->controls()).widget(c)->objectName() != QLatin1String(name))
+            if (static_cast<QtControls&>(w->controls()).widget(c)->objectName() !=
+                QLatin1String(name))
                 continue;
             click(find<QAbstractButton>(*w, name));
             if (c == Ctl::optEps || c == Ctl::optPrint)
@@ -154,8 +163,10 @@ TEST_F(WindowTest, FieldsFilterWhatIsTypedOrPasted) {
         const char* typed;
         const char* pasted;
         const char* kept;
-    } rows[] = {{"Text_eind", "1q23", nullptr, "12"},   {"Text_breed", "987", nullptr, "98"},
-                {"Text_crop", "a-0.955", nullptr, "0.95"}, {"Text_eind", nullptr, "a4\r\nx2", "42"},
+    } rows[] = {{"Text_eind", "1q23", nullptr, "12"},
+                {"Text_breed", "987", nullptr, "98"},
+                {"Text_crop", "a-0.955", nullptr, "0.95"},
+                {"Text_eind", nullptr, "a4\r\nx2", "42"},
                 {"Text_crop", nullptr, "0,9-5e7", "0957"}};
     for (const auto& r : rows) {
         auto* field = find<QLineEdit>(*w, r.field);
@@ -176,11 +187,13 @@ TEST_F(WindowTest, FieldsFilterWhatIsTypedOrPasted) {
 // Sends a drag and a drop onto the drop zone; returns whether the drag was accepted.
 bool dragAndDrop(QWidget* zone, QMimeData* data) {
     const QPoint at(20, 20);
-    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton,
+                          Qt::NoModifier);
     enter.ignore();
     QCoreApplication::sendEvent(zone, &enter);
     const bool accepted = enter.isAccepted();
-    QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+    QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton,
+                    Qt::NoModifier);
     drop.ignore();
     QCoreApplication::sendEvent(zone, &drop);
     QCoreApplication::processEvents();
@@ -216,6 +229,7 @@ TEST_F(WindowTest, DropsThatAreRefused) {
         DropOutcome outcome;
         std::string message;
     };
+    // clang-format off
     const std::vector<Row> rows = {
         {"two files", {board, QUrl::fromLocalFile(q(dir.file("OTHER.P01")))}, false,
          DropOutcome::SeveralFiles, "Sorry, 1 tegelijk!"},
@@ -224,6 +238,7 @@ TEST_F(WindowTest, DropsThatAreRefused) {
         {"a file offered as rich text too", {board}, true, DropOutcome::RichText,
          "Sorry alleen Zarn1 *.ps files"},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.name);
         platform.messages.clear();
@@ -275,7 +290,8 @@ TEST_F(WindowTest, HelpButtonWithoutHelpFileShowsTheNotFoundMessage) {
     ASSERT_EQ(platform.messages.size(), 1u);
     EXPECT_EQ(platform.messages[0].title, "Error !");
     EXPECT_EQ(platform.messages[0].icon, MessageIcon::Stop);
-    EXPECT_EQ(platform.messages[0].text, "Something is wrong!   \rHelp file ZARN1UK.HLP not found  \r");
+    EXPECT_EQ(platform.messages[0].text,
+              "Something is wrong!   \rHelp file ZARN1UK.HLP not found  \r");
     EXPECT_TRUE(w->helpViewer() == nullptr || !w->helpViewer()->isVisible());
 }
 
@@ -285,16 +301,18 @@ TEST(ShippedHelp, BothFilesOpenAndExplainEverySettingsKey) {
         HelpViewer viewer;
         ASSERT_TRUE(viewer.showFile(QStringLiteral(ZARN_HELP_DIR "/") + QLatin1String(name)));
         const QString text = viewer.browser()->toPlainText();
-        for (const char* key : {"COUNTRY", "MARGINLENGTH", "MARGINWIDTH", "PAGEMODE", "FORCEA4",
-                                "POPUPTXT", "GREEN1", "RED1", "GREEN2", "RED2", "BLUE", "MAGENTA",
-                                "YELLOW", "CYAN", "ROTATE", "CROP", "OK", "ZARN1_PS.INI", "_log.TXT"})
+        for (const char* key :
+             {"COUNTRY", "MARGINLENGTH", "MARGINWIDTH", "PAGEMODE", "FORCEA4", "POPUPTXT", "GREEN1",
+              "RED1", "GREEN2", "RED2", "BLUE", "MAGENTA", "YELLOW", "CYAN", "ROTATE", "CROP", "OK",
+              "ZARN1_PS.INI", "_log.TXT"})
             EXPECT_TRUE(text.contains(QLatin1String(key))) << key;
         viewer.close();
     }
 }
 
 TEST(QtPlatformText, CarriageReturnsBecomeLineBreaks) {
-    EXPECT_EQ(messageText("Er is iets mis!   \rHelp bestand\r"), "Er is iets mis!   \nHelp bestand");
+    EXPECT_EQ(messageText("Er is iets mis!   \rHelp bestand\r"),
+              "Er is iets mis!   \nHelp bestand");
     EXPECT_EQ(messageText("one\r\ntwo"), "one\ntwo");
 }
 

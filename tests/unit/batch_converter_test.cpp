@@ -29,6 +29,7 @@ TEST(BatchConverter, CommandLine) {
         std::vector<std::string> args;
         int status;
         const char* says;  // the start of stderr after the program's name, or of stdout
+        // clang-format off
     } cases[] = {
         {{}, 2, "no FILE given"},
         {{"--eps", "--force=a4", "x.P01"}, 2, "--force needs print mode"},
@@ -48,6 +49,7 @@ TEST(BatchConverter, CommandLine) {
         {{"--version"}, 0, "zarn1-ps-convert 5.3\n"},
         {{"-V"}, 0, "zarn1-ps-convert 5.3\n"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         const Outcome r = run(c.args);
         EXPECT_EQ(r.status, c.status) << c.says;
@@ -74,8 +76,9 @@ TEST(BatchConverter, ConvertsEachFileAndReportsFailuresWithTheWindowsText) {
     EXPECT_EQ(r.out, dir.file("GOOD_E01.ps") + "\n" + dir.file("GOOD_E01_log.TXT") + "\n'" +
                          dir.file("LINE") + "'$'\\012''FEED_E01.ps'\n'" + dir.file("LINE") +
                          "'$'\\012''FEED_E01_log.TXT'\n");
-    EXPECT_EQ(r.err, "zarn1-ps-convert: " + dir.file("BAD.P01") +
-                         ": Is the input name OK?  \nIs it really postscript, I miss something (%%)  \n");
+    EXPECT_EQ(r.err,
+              "zarn1-ps-convert: " + dir.file("BAD.P01") +
+                  ": Is the input name OK?  \nIs it really postscript, I miss something (%%)  \n");
     EXPECT_TRUE(testing::fileExists(dir.file("BAD_E01_log.TXT")));
     EXPECT_EQ(run({"--no-settings", "-q", dir.file("GOOD.P01")}).out, "");
     std::ostringstream full, err;
@@ -91,8 +94,9 @@ TEST(BatchConverter, NoFileReplacesAnotherOfTheSameRun) {
     testing::writeFile(dir.file("X.Q01"), testing::Board().bytes() + "% other\r\n");
     const Outcome r = run({"--no-settings", dir.file("X.P01"), dir.file("X.Q01")});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "zarn1-ps-convert: " + dir.file("X.Q01") + ": not converted: its output or log was written for " +
-                         dir.file("X.P01") + " earlier in this run\n");
+    EXPECT_EQ(r.err, "zarn1-ps-convert: " + dir.file("X.Q01") +
+                         ": not converted: its output or log was written for " + dir.file("X.P01") +
+                         " earlier in this run\n");
     EXPECT_EQ(testing::readFile(dir.file("X_E01.ps")).find("% other"), std::string::npos);
 }
 
@@ -105,8 +109,9 @@ TEST(BatchConverter, ARelativeFileNeedsAWorkingDirectory) {
     const Outcome r = run({"--no-settings", "A.P01"});
     EXPECT_EQ(::chdir("/"), 0);
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "zarn1-ps-convert: A.P01: Hardstikke fout!  \nEr trad een fout op, type  \n"
-                     "cannot determine the working directory: No such file or directory\n");
+    EXPECT_EQ(r.err,
+              "zarn1-ps-convert: A.P01: Hardstikke fout!  \nEr trad een fout op, type  \n"
+              "cannot determine the working directory: No such file or directory\n");
 }
 
 TEST(BatchConverter, EveryRefusalOfADropIsReachable) {
@@ -115,12 +120,14 @@ TEST(BatchConverter, EveryRefusalOfADropIsReachable) {
     const struct {
         std::vector<std::string> args;
         std::string err;
+        // clang-format off
     } cases[] = {
         {{"--one-drop", dir.file("A.P01"), dir.file("A.P01")}, dir.file("A.P01") + ": Sorry, 1 tegelijk!\n"},
         {{dir.path()}, dir.path() + ": Sorry alleen files, geen directories\n"},
         {{"--rich-text", "--lang=uk", dir.file("A.P01")}, dir.file("A.P01") + ": Sorry only Zarn1 *.ps files\n"},
         {{"--crop=0.89", dir.file("A.P01")}, dir.file("A.P01") + ": Knip factor ongeldig!\n"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         std::vector<std::string> args{"--no-settings"};
         args.insert(args.end(), c.args.begin(), c.args.end());
@@ -139,6 +146,7 @@ TEST(BatchConverter, OptionsFollowTheSettingsFileThroughTheSameSteps) {
         int status;
         const char* output;  // empty: none written
         const char* rotation;
+        // clang-format off
     } cases[] = {
         {{"PAGEMODE = 0"}, {}, 0, "A_E01.eps", " output is NIET gekanteld  = normaal "},
         {{"PAGEMODE = 0"}, {"--print"}, 0, "A_E01.ps", " output is NIET gekanteld  = normaal "},
@@ -150,6 +158,7 @@ TEST(BatchConverter, OptionsFollowTheSettingsFileThroughTheSameSteps) {
         {{"FORCEA4 = 1", "ROTATE = 1"}, {"--eps"}, 0, "A_E01.eps", " output is NIET gekanteld  = normaal "},
         {{"COUNTRY = 44", "POPUPTXT = 1"}, {"--rotate"}, 0, "A_E01.ps", " output is ROTATED  = special"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         testing::ScratchDir dir;
         testing::writeFile(dir.file("A.P01"), testing::Board().bytes());
@@ -160,12 +169,14 @@ TEST(BatchConverter, OptionsFollowTheSettingsFileThroughTheSameSteps) {
         const std::string what = c.ini[0] + (c.args.empty() ? "" : " " + c.args[0]);
         EXPECT_EQ(run(args).status, c.status) << what;
         if (*c.output == 0) {
-            EXPECT_FALSE(testing::fileExists(dir.file("A_E01.ps")) || testing::fileExists(dir.file("A_E01.eps")));
+            EXPECT_FALSE(testing::fileExists(dir.file("A_E01.ps")) ||
+                         testing::fileExists(dir.file("A_E01.eps")));
             continue;
         }
         EXPECT_TRUE(testing::fileExists(dir.file(c.output))) << what;
-        EXPECT_NE(testing::readFile(dir.file("A_E01_log.TXT")).find(std::string(c.rotation) + "\r\n"),
-                  std::string::npos)
+        EXPECT_NE(
+            testing::readFile(dir.file("A_E01_log.TXT")).find(std::string(c.rotation) + "\r\n"),
+            std::string::npos)
             << what;
     }
 }

@@ -24,6 +24,7 @@ TEST(BodyRules, OneLineAtATime) {
         const BodyRules& r;
         const char* in;
         const char* out;
+        // clang-format off
     } cases[] = {
         {print, "2 w", "10 w"},
         {print, "2 w ", "10 w"},
@@ -46,6 +47,7 @@ TEST(BodyRules, OneLineAtATime) {
         {print, "\x04", "\x04"},
         {eps, "showpageshowpage", "0.0 g0.0 g"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         std::string line = c.in;
         testing::applyBodyRules(line, c.r);
@@ -71,7 +73,8 @@ Rewritten rewrite(const std::string& body, const BodyRules& r, bool streaming) {
     in.consume(6);  // "showpa" ends the prefix without a line end
     OutputFile out;
     out.create(dir.file("out"));
-    const BodyEnd end = streaming ? rewriteBody(in, out, r) : testing::rewriteBodyByLines(in, out, r);
+    const BodyEnd end =
+        streaming ? rewriteBody(in, out, r) : testing::rewriteBodyByLines(in, out, r);
     out.close();
     return {testing::readFile(dir.file("out")), end};
 }
@@ -104,13 +107,14 @@ TEST(BodyRewriter, MatchesTheReferenceOnHandPickedBodies) {
         std::string("a\0b 0.2 g\xff\r\n", 13),
     };
     for (bool eps : {false, true})
-        for (const std::string& body : bodies) expectSameAsReference(body, rules(eps, {1, 2, 3, 4, 5, 6, 7, 8}));
+        for (const std::string& body : bodies)
+            expectSameAsReference(body, rules(eps, {1, 2, 3, 4, 5, 6, 7, 8}));
 }
 
 TEST(BodyRewriter, MatchesTheReferenceOnRandomBodies) {
-    const char* pieces[] = {"0.1 g", "0.2 g", "0.6 g", "0.0 g", "showpage", "show", "page", "2 w",
-                            "10 w",  "\r",    "\n",    "\r\n",  "\x04",     "%%EOF", " ",   "0.",
-                            "g",     "w",     "2",     "123 456 l", "x"};
+    const char* pieces[] = {"0.1 g", "0.2 g", "0.6 g", "0.0 g", "showpage", "show",      "page",
+                            "2 w",   "10 w",  "\r",    "\n",    "\r\n",     "\x04",      "%%EOF",
+                            " ",     "0.",    "g",     "w",     "2",        "123 456 l", "x"};
     std::mt19937 random(1234);
     std::uniform_int_distribution<std::size_t> pick(0, std::size(pieces) - 1);
     for (int round = 0; round < 300; ++round) {

@@ -18,8 +18,8 @@ TEST(Drop, CropFactorIsCheckedInSinglePrecision) {
     const struct {
         const char* text;
         bool accepted;
-    } cases[] = {{"0.9", true},   {"0.90", true}, {"0.95", true}, {"1.0", true},  {"1.00", true},
-                 {"0.89", false}, {"1.01", false}, {"", false},   {"abc", false}, {"-1", false}};
+    } cases[] = {{"0.9", true},   {"0.90", true},  {"0.95", true}, {"1.0", true},  {"1.00", true},
+                 {"0.89", false}, {"1.01", false}, {"", false},    {"abc", false}, {"-1", false}};
     ScratchDir dir;
     for (const auto& c : cases) {
         JobSettings s = quietSettings();
@@ -59,11 +59,13 @@ TEST(Drop, IntakeRefusalsLeaveTheProgramRunning) {
         bool english;
         DropOutcome outcome;
         const char* message;
+        // clang-format off
     } cases[] = {
         {{{dir.file("A.P01"), dir.file("A.P01")}, false}, false, DropOutcome::SeveralFiles, "Sorry, 1 tegelijk!"},
         {{{dir.path()}, false}, true, DropOutcome::Directory, "Sorry only files, NO directories"},
         {{{dir.file("A.P01")}, true}, false, DropOutcome::RichText, "Sorry alleen Zarn1 *.ps files"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         JobSettings s = quietSettings();
         if (c.english) s.LANG = "UK";
@@ -84,6 +86,7 @@ TEST(Drop, NamesOfOutputAndLog) {
         bool eps;
         const char* output;
         const char* log;
+        // clang-format off
     } cases[] = {
         {"BOARD.P01", true, "BOARD_E01.eps", "BOARD_E01_log.TXT"},
         {"BOARD.P01", false, "BOARD_E01.ps", "BOARD_E01_log.TXT"},
@@ -94,6 +97,7 @@ TEST(Drop, NamesOfOutputAndLog) {
         {"my board; $(rm -rf x) 'q'.P01", false, "my board; $(rm -rf x) 'q'_E01.ps",
          "my board; $(rm -rf x) 'q'_E01_log.TXT"},
     };
+    // clang-format on
     ScratchDir dir;
     for (const auto& c : cases) {
         JobSettings s = quietSettings();
@@ -110,6 +114,7 @@ TEST(Drop, BadNamesEndInTheErrorExit) {
     const struct {
         const char* name;
         const char* message;
+        // clang-format off
     } cases[] = {
         {"BOARD.ps", "Is de invoernaam wel OK?  \rIk verwacht een standaard Zarn1 PS = *.Pxx bestand "},
         {"BOARD_E01.eps", "Is de invoernaam wel OK?  \rIk verwacht een standaard Zarn1 PS = *.Pxx bestand "},
@@ -117,6 +122,7 @@ TEST(Drop, BadNamesEndInTheErrorExit) {
         {"BOARD", "Is de invoernaam wel OK?  \rIk verwacht een standaard Zarn1 PS = *.Pxx bestand "},
         {"P", "Is de invoernaam wel OK?  \rIk verwacht een standaard Zarn1 PS = *.Pxx bestand "},
     };
+    // clang-format on
     ScratchDir dir;
     for (const auto& c : cases) {
         const Converted got = testing::convert(dir, Board().bytes(), quietSettings(), c.name);
@@ -132,7 +138,8 @@ TEST(Drop, ASecondRunIsRefusedAfterTheLogFrame) {
     JobSettings uk = quietSettings();
     uk.LANG = "UK";
     const Converted again = testing::convert(dir, first.output, uk, "AGAIN.P01");
-    EXPECT_EQ(again.result.message, "Is the inputfilename OK?  \rThis is the second time, don't do that...  ");
+    EXPECT_EQ(again.result.message,
+              "Is the inputfilename OK?  \rThis is the second time, don't do that...  ");
     EXPECT_EQ(again.platform.messages.at(0).title, "Error !");
     EXPECT_EQ(again.logLines().size(), 9u) << "the frame, and nothing after it";
     EXPECT_EQ(again.output, "");
@@ -144,7 +151,8 @@ TEST(Drop, RuntimeFailuresSayWhatAndWhere) {
     ScratchDir dir;
     ::mkdir(dir.file("jobs.P01").c_str(), 0755);
     std::string loneLineFeeds = Board().bytes();
-    for (std::size_t at = loneLineFeeds.find('\r'); at != std::string::npos; at = loneLineFeeds.find('\r', at))
+    for (std::size_t at = loneLineFeeds.find('\r'); at != std::string::npos;
+         at = loneLineFeeds.find('\r', at))
         loneLineFeeds.erase(at, 1);
     Board hugeCoordinate;
     hugeCoordinate.body.insert(hugeCoordinate.body.begin(), "7 99999999999 l");
@@ -154,6 +162,7 @@ TEST(Drop, RuntimeFailuresSayWhatAndWhere) {
         std::string bytes;
         const char* width;
         std::string says;
+        // clang-format off
     } cases[] = {
         {"jobs.P01/board", Board().bytes(), "0",
          "invalid argument: the file name \"board\" has no extension (" + dir.file("jobs.P01/board") + ")"},
@@ -164,6 +173,7 @@ TEST(Drop, RuntimeFailuresSayWhatAndWhere) {
         {"BOARD.P01", hugeCoordinate.bytes(), "0",
          "overflow: the value 99999999999 does not fit in a 32-bit integer (" + input + ", line 22)"},
     };
+    // clang-format on
     for (const auto& c : cases) {
         JobSettings s = quietSettings();
         s.Text_breed = c.width;
@@ -175,10 +185,11 @@ TEST(Drop, RuntimeFailuresSayWhatAndWhere) {
     JobSettings s = quietSettings();
     testing::RecordingPlatform platform;
     EXPECT_EQ(convertDrop({}, s, platform).message,
-              "Hardstikke fout!  \rEr trad een fout op, type  \rthe drop holds no file: only files can be converted");
+              "Hardstikke fout!  \rEr trad een fout op, type  \rthe drop holds no file: only files "
+              "can be converted");
     EXPECT_EQ(convertDrop({{dir.file("GONE.P01")}, false}, s, platform).message,
-              "Hardstikke fout!  \rEr trad een fout op, type  \rcannot open " + dir.file("GONE.P01") +
-                  " for reading: No such file or directory");
+              "Hardstikke fout!  \rEr trad een fout op, type  \rcannot open " +
+                  dir.file("GONE.P01") + " for reading: No such file or directory");
     EXPECT_FALSE(testing::fileExists(dir.file("GONE_E01.ps")));
 }
 

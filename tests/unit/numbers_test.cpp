@@ -13,6 +13,7 @@ TEST(LeadingNumber, ReadsTheNumberAtTheStartOfAWord) {
     const struct {
         const char* word;
         double value;
+        // clang-format off
     } cases[] = {
         {"12", 12},       {"-0.5", -0.5}, {"+3", 3},      {"1e3", 1000},  {"1E-2", 0.01},
         {"1e", 1},        {"1e+", 1},     {"1.5.2", 1.5}, {"2.5mm", 2.5}, {".5", 0.5},
@@ -20,6 +21,7 @@ TEST(LeadingNumber, ReadsTheNumberAtTheStartOfAWord) {
         {"inf", 0},       {"nan", 0},     {"-inf", 0},    {"0x10", 0},    {"1e-400", 0},
         {"007", 7},       {"99.5", 99.5}, {"1,5", 1},     {"\t5", 0},
     };
+    // clang-format on
     for (const auto& c : cases) EXPECT_EQ(leadingNumber(c.word), c.value) << c.word;
 }
 
@@ -53,10 +55,12 @@ TEST(Rounding, TiesGoToTheEvenNeighbourOrUpwards) {
     const struct {
         double x;
         int even, halfUp;
+        // clang-format off
     } cases[] = {
         {12.5, 12, 13}, {13.5, 14, 14}, {-2.5, -2, -2}, {-0.5, 0, 0}, {0.5, 0, 1},
         {2.4999, 2, 2}, {-1.5, -2, -1}, {7.0, 7, 7},
     };
+    // clang-format on
     for (const auto& c : cases) {
         EXPECT_EQ(roundEven32(c.x), c.even) << c.x;
         EXPECT_EQ(roundEven16(c.x), c.even) << c.x;

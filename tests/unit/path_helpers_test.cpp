@@ -22,6 +22,7 @@ TEST(PathHelpers, SplittingPaths) {
         const char* pathOnly;
         const char* fileOnly;
         const char* ext;
+        // clang-format off
     } cases[] = {
         {"/jobs/board.P01", "/jobs", "board.P01", "P01"},
         {"/board.P01", "", "board.P01", "P01"},
@@ -31,6 +32,7 @@ TEST(PathHelpers, SplittingPaths) {
         {"/jobs/board", "/jobs", "board", "/jobs/board"},
         {"C:\\jobs\\board.P01", "", "C:\\jobs\\board.P01", "P01"},  // a backslash is a character
     };
+    // clang-format on
     for (const auto& c : cases) {
         EXPECT_EQ(PathOnly(c.path), c.pathOnly) << c.path;
         EXPECT_EQ(FileOnly(c.path), c.fileOnly) << c.path;

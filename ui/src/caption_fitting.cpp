@@ -59,12 +59,12 @@ void fitCaption(const QWidget& window, QWidget* w, qreal maxPointSize = 0) {
     const bool indicator = check || qobject_cast<QRadioButton*>(w) != nullptr;
     int textWidth = w->width();
     if (indicator) {
-        textWidth -= window.style()->pixelMetric(check ? QStyle::PM_IndicatorWidth
-                                                : QStyle::PM_ExclusiveIndicatorWidth,
-                                          nullptr, w) +
+        textWidth -= window.style()->pixelMetric(
+                         check ? QStyle::PM_IndicatorWidth : QStyle::PM_ExclusiveIndicatorWidth,
+                         nullptr, w) +
                      window.style()->pixelMetric(check ? QStyle::PM_CheckBoxLabelSpacing
-                                                : QStyle::PM_RadioButtonLabelSpacing,
-                                          nullptr, w) +
+                                                       : QStyle::PM_RadioButtonLabelSpacing,
+                                                 nullptr, w) +
                      2;
     }
     for (;;) {
@@ -111,7 +111,8 @@ void applyCaptions(QWidget& window, CaptionSet set) {
     }
     // Controls that stand together share one size, the one that fits them all.
     const std::vector<std::vector<const char*>> groups{
-        {"chkGreen", "chkRed", "chkBlue", "chkMagenta", "chkYellow", "chkGroen", "chkRood", "chkCyan"},
+        {"chkGreen", "chkRed", "chkBlue", "chkMagenta", "chkYellow", "chkGroen", "chkRood",
+         "chkCyan"},
         {"Label4", "Label5"},
         {"chkForceA4_0", "chkForceA4_1"}};
     for (const auto& group : groups) {
@@ -120,7 +121,8 @@ void applyCaptions(QWidget& window, CaptionSet set) {
             if (auto* w = window.findChild<QWidget*>(QLatin1String(name)))
                 smallest = std::min(smallest, w->font().pointSizeF());
         for (const char* name : group)
-            if (auto* w = window.findChild<QWidget*>(QLatin1String(name))) fitCaption(window, w, smallest);
+            if (auto* w = window.findChild<QWidget*>(QLatin1String(name)))
+                fitCaption(window, w, smallest);
     }
 }
 

@@ -23,9 +23,12 @@ const std::vector<CaptionRow>& table() {
     static const std::vector<CaptionRow> fixedRows{
         {"ZARN1_PS_REPAIR", "ZARN1 Postscript reparatie en oppoetser",
          "Zarn1 postscript reparatie en oppoetser", "Zarn1 postscript repair and enhance"},
-        {"Label2", "Zarn1 postscript (pre-PDF)  op-poetser v" + std::string(kVersion) + "  " + kNoticeNL,
-         "ZARN1 Postscript reparatie en oppoetser v" + std::string(kMajorVersion) + "  " + kNoticeNL,
-         "ZARN1 Postscript repair and enhancer v" + std::string(kMajorVersion) + "    " + kNoticeUK},
+        {"Label2",
+         "Zarn1 postscript (pre-PDF)  op-poetser v" + std::string(kVersion) + "  " + kNoticeNL,
+         "ZARN1 Postscript reparatie en oppoetser v" + std::string(kMajorVersion) + "  " +
+             kNoticeNL,
+         "ZARN1 Postscript repair and enhancer v" + std::string(kMajorVersion) + "    " +
+             kNoticeUK},
         {"Frame1", " Drag / Drop zone ", " Drag / Drop zone ", " Drag / Drop zone "},
         // The built-in runs of spaces let word wrapping break the lines.
         {"Label3",
@@ -44,7 +47,8 @@ const std::vector<CaptionRow>& table() {
         {"Label10", "NO Pagebounding   NO Statusdict      NO Showpage",
          "NO Pagebounding" + kCrLf + "NO Statusdict" + kCrLf + "NO Showpage",
          "NO Pagebounding" + kCrLf + "NO Statusdict" + kCrLf + "NO Showpage"},
-        {"Label11", "Plus Pagebounding en Statusdict", "Plus Pagebounding" + kCrLf + "en Statusdict",
+        {"Label11", "Plus Pagebounding en Statusdict",
+         "Plus Pagebounding" + kCrLf + "en Statusdict",
          "Plus Pagebounding" + kCrLf + "and Statusdict"},
         {"Label4", "Extra eind marge in mm    0 - 99", "Extra eind marge in mm    0 - 99",
          "Extra end margin in mm    0 - 99"},

@@ -19,12 +19,24 @@ namespace zarn::ui {
 
 namespace {
 
-enum class Kind { Label, WrappedLabel, BoldLabel, Frame, DropZone, Mode, Check, Field, Help, VLine, HLine };
+enum class Kind {
+    Label,
+    WrappedLabel,
+    BoldLabel,
+    Frame,
+    DropZone,
+    Mode,
+    Check,
+    Field,
+    Help,
+    VLine,
+    HLine
+};
 
 struct Placement {
-    const char* name;    // null: the colour box's own name
+    const char* name;  // null: the colour box's own name
     Kind kind;
-    const char* parent;  // null: the window
+    const char* parent;            // null: the window
     int left, top, width, height;  // twips; a line runs from (left, top) over width or height
     int tab;                       // -1: not in the tab order
     std::optional<Ctl> control = std::nullopt;
@@ -33,6 +45,7 @@ struct Placement {
 };
 
 // In the order of creation, which is also the order in which overlapping controls are drawn.
+// clang-format off
 const Placement kLayout[] = {
     {"Label2", Kind::BoldLabel, nullptr, 120, 120, 5535, 255, 6},
     {"Frame1", Kind::Frame, nullptr, 120, 480, 1935, 2895, 7},
@@ -68,6 +81,7 @@ const Placement kLayout[] = {
     {nullptr, Kind::Check, "GRAY_2_COLOR", 3000, 1440, 1935, 255, 18, colourBoxControl(6)},
     {nullptr, Kind::Check, "GRAY_2_COLOR", 3000, 1800, 2055, 255, 20, colourBoxControl(7)},
 };
+// clang-format on
 
 QRect twips(const Placement& p) {
     const int t = kTwipsPerPixel;
@@ -100,9 +114,9 @@ void makeBold(QWidget* w) {
 }
 
 QLatin1String colourBoxName(Ctl c) {
-    const std::string_view name = kColourBoxes[static_cast<std::size_t>(c) -
-                                               static_cast<std::size_t>(Ctl::firstColourBox)]
-                                      .objectName;
+    const std::string_view name =
+        kColourBoxes[static_cast<std::size_t>(c) - static_cast<std::size_t>(Ctl::firstColourBox)]
+            .objectName;
     return QLatin1String(name.data(), static_cast<qsizetype>(name.size()));
 }
 
@@ -117,7 +131,10 @@ BuiltControls buildControls(QWidget& window, QtControls& controls, OptionHandler
         switch (p.kind) {
             case Kind::Label: w = newLabel(parent, false); break;
             case Kind::WrappedLabel: w = newLabel(parent, true); break;
-            case Kind::BoldLabel: w = newLabel(parent, false); makeBold(w); break;
+            case Kind::BoldLabel:
+                w = newLabel(parent, false);
+                makeBold(w);
+                break;
             case Kind::Frame: w = frames[p.name] = new QGroupBox(parent); break;
             case Kind::DropZone:
                 built.dropZone = new DropLabel(parent);

@@ -42,8 +42,9 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     setObjectName(QStringLiteral("ZARN1_PS_REPAIR"));
     // The layout is fixed in twips, made for a small face; a narrow one fits best.
     QFont face = font();
-    face.setFamilies({QStringLiteral("DejaVu Sans Condensed"), QStringLiteral("Liberation Sans Narrow"),
-                      QStringLiteral("Arial Narrow"), face.family()});
+    face.setFamilies({QStringLiteral("DejaVu Sans Condensed"),
+                      QStringLiteral("Liberation Sans Narrow"), QStringLiteral("Arial Narrow"),
+                      face.family()});
     face.setStretch(QFont::SemiCondensed);
     face.setPointSizeF(8.0);
     setFont(face);
@@ -77,10 +78,10 @@ void MainWindow::applyTabOrder() {
 
 void MainWindow::load() {
     applyStartValues(controls_, settings_);
-    settingsFound_ = readSettingsFile(options_.settingsPath, controls_, settings_,
-                                      [this](const SettingsMessage& m) {
-                                          platform_->showMessage(m.title, MessageIcon::Stop, m.text);
-                                      });
+    settingsFound_ = readSettingsFile(
+        options_.settingsPath, controls_, settings_, [this](const SettingsMessage& m) {
+            platform_->showMessage(m.title, MessageIcon::Stop, m.text);
+        });
     if (settingsFound_) applyCaptions(*this, settings_.english() ? CaptionSet::UK : CaptionSet::NL);
 }
 

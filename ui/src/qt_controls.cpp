@@ -45,8 +45,8 @@ void QtControls::setTickedQuietly(Ctl c, bool ticked) {
 bool QtControls::isTicked(Ctl c) const { return button(c)->isChecked(); }
 
 void QtControls::setText(Ctl c, const std::string& text) {
-    qobject_cast<QLineEdit*>(widget(c))
-        ->setText(QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
+    qobject_cast<QLineEdit*>(widget(c))->setText(
+        QString::fromLatin1(text.data(), static_cast<qsizetype>(text.size())));
 }
 
 std::string QtControls::text(Ctl c) const {

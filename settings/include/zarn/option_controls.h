@@ -30,9 +30,7 @@ inline constexpr std::size_t kControlCount = static_cast<std::size_t>(Ctl::Text_
 inline constexpr Ctl colourBoxControl(std::size_t i) {
     return static_cast<Ctl>(static_cast<int>(Ctl::firstColourBox) + static_cast<int>(i));
 }
-inline constexpr bool isColourBox(Ctl c) {
-    return c >= Ctl::firstColourBox && c < Ctl::Text_eind;
-}
+inline constexpr bool isColourBox(Ctl c) { return c >= Ctl::firstColourBox && c < Ctl::Text_eind; }
 
 // What the logic needs of the window's controls. Changing a tick state with setTicked, or
 // selecting a mode button with setSelected, runs the control's handler at once, inside the
@@ -58,8 +56,7 @@ public:
 // once against OptionControls; the window and the window-less model both call them.
 class OptionHandlers {
 public:
-    OptionHandlers(OptionControls& controls, JobSettings& settings)
-        : c_(controls), s_(settings) {}
+    OptionHandlers(OptionControls& controls, JobSettings& settings) : c_(controls), s_(settings) {}
 
     // Entry for a control implementation: the tick state of `c` changed, or the mode
     // button `c` became selected.
@@ -136,7 +133,8 @@ private:
 // creation (before the load sequence).
 class HeadlessWindow {
 public:
-    explicit HeadlessWindow(JobSettings& settings) : settings_(settings), handlers_(controls_, settings) {
+    explicit HeadlessWindow(JobSettings& settings)
+        : settings_(settings), handlers_(controls_, settings) {
         controls_.attach(&handlers_);
     }
     HeadlessWindow(const HeadlessWindow&) = delete;
