@@ -2,8 +2,11 @@
 
 #include <charconv>
 #include <cstdint>
+#include <cstring>
 #include <fstream>
+#include <memory>
 #include <optional>
+#include <string_view>
 
 #include "zarn/numbers.h"
 #include "zarn/path_helpers.h"
@@ -28,11 +31,6 @@ std::string upperAscii(std::string_view s) {
     return out;
 }
 
-SettingsMessage badLineMessage(const JobSettings& s, const std::string& line) {
-    const bool en = s.english();
-    return {texts::kErrorTitle.in(en), texts::kSettingsBadLine.in(en) + line};
-}
-
 // The colour box whose settings key is `key`, or none.
 std::optional<Ctl> colourBoxOf(const std::string& key) {
     for (std::size_t i = 0; i < kColourBoxCount; ++i)
@@ -40,19 +38,78 @@ std::optional<Ctl> colourBoxOf(const std::string& key) {
     return std::nullopt;
 }
 
-}  // namespace
+// One line of the settings file as it streams past: only what the rules look at is kept, so
+// memory stays the same whatever the line's length.
+class SettingsLine {
+public:
+    void add(std::string_view piece) {
+        for (std::size_t i = 0; i < piece.size(); ++i) {
+            if (settled()) {
+                size_ += piece.size() - i;  // the rest only makes the line longer
+                return;
+            }
+            take(piece[i]);
+        }
+    }
+    void apply(OptionControls& c, JobSettings& s, const SettingsReport& report) const;
 
-void applySettingsLine(const std::string& line, OptionControls& c, JobSettings& s,
-                       const SettingsReport& report) {
-    if (line.size() <= 2 || line.compare(0, 2, "%%") == 0) return;
-    const std::size_t sep = line.find(" = ");
-    if (sep == std::string::npos) return;
+private:
+    static constexpr std::size_t kShownLength = 200;  // of a line in the bad-line message
+    static constexpr std::size_t kKeptKey = 32;       // longer than any key
 
-    const std::string key = upperAscii(afhak(std::string_view(line).substr(0, sep + 1)));
+    void take(char ch);
+    bool settled() const {
+        return separator_ && value_.ended() && keyEnded_ && shown_.size() > kShownLength;
+    }
+    // The key: the first word of the text before the separator, upper-cased.
+    std::string key() const { return keyBegun_ && keyStart_ < *separator_ ? upperAscii(key_) : ""; }
+    // The line for the bad-line message: its beginning.
+    std::string shown() const {
+        return size_ > kShownLength ? shown_.substr(0, kShownLength) + "..." : shown_;
+    }
+
+    std::uint64_t size_ = 0;
+    std::string shown_;  // the first kShownLength + 1 bytes
+    std::string key_;    // the line's first word, cut to kKeptKey + 1 bytes
+    std::uint64_t keyStart_ = 0;
+    bool keyBegun_ = false, keyEnded_ = false;
+    std::optional<std::uint64_t> separator_;  // where the first " = " begins
+    char before_[2] = {0, 0};                 // the two bytes before this one
+    NumberScanner value_;                     // the first word after the separator
+    bool valueBegun_ = false;
+};
+
+void SettingsLine::take(char ch) {
+    const std::uint64_t at = size_++;
+    if (shown_.size() <= kShownLength) shown_ += ch;
+    if (!keyEnded_) {
+        if (ch != ' ') {
+            if (!keyBegun_) keyStart_ = at;
+            keyBegun_ = true;
+            if (key_.size() <= kKeptKey) key_ += ch;
+        } else {
+            keyEnded_ = keyBegun_;
+        }
+    }
+    if (separator_) {
+        // A blank before the word is skipped; one after it ends the number.
+        valueBegun_ = valueBegun_ || ch != ' ';
+        if (valueBegun_) value_.feed(ch);
+    } else if (at >= 2 && before_[0] == ' ' && before_[1] == '=' && ch == ' ') {
+        separator_ = at - 2;
+    }
+    before_[0] = before_[1];
+    before_[1] = ch;
+}
+
+void SettingsLine::apply(OptionControls& c, JobSettings& s, const SettingsReport& report) const {
+    if (size_ <= 2 || shown_.compare(0, 2, "%%") == 0) return;
+    if (!separator_) return;
+
+    const std::string key = this->key();
     // A value that does not fit 16 bits (or not even a double) matches no range.
     std::optional<int> value;
-    if (const std::optional<double> v = wordValueIfFits(std::string_view(line).substr(sep + 2)))
-        value = roundEven16IfFits(*v);
+    if (const std::optional<double> v = value_.valueIfFits()) value = roundEven16IfFits(*v);
     auto within = [&](int lo, int hi) { return value && *value >= lo && *value <= hi; };
 
     if (key == "COUNTRY") {
@@ -80,8 +137,28 @@ void applySettingsLine(const std::string& line, OptionControls& c, JobSettings& 
     } else if (key == "OK") {
         if (within(0, 1)) s.okido = static_cast<std::int16_t>(*value);
     } else if (report) {
-        report(badLineMessage(s, line));
+        const bool en = s.english();
+        report({texts::kErrorTitle.in(en), texts::kSettingsBadLine.in(en) + shown()});
     }
+}
+
+// Where the first line of `text` ends: at its first CR or LF.
+std::size_t lineEnd(std::string_view text) {
+    const char* p = text.data();
+    const char* cr = static_cast<const char*>(std::memchr(p, '\r', text.size()));
+    const std::size_t upTo = cr != nullptr ? static_cast<std::size_t>(cr - p) : text.size();
+    const char* lf = static_cast<const char*>(std::memchr(p, '\n', upTo));
+    if (lf != nullptr) return static_cast<std::size_t>(lf - p);
+    return cr != nullptr ? upTo : std::string_view::npos;
+}
+
+}  // namespace
+
+void applySettingsLine(const std::string& line, OptionControls& c, JobSettings& s,
+                       const SettingsReport& report) {
+    SettingsLine read;
+    read.add(line);
+    read.apply(c, s, report);
 }
 
 bool readSettingsFile(const std::string& path, OptionControls& c, JobSettings& s,
@@ -91,28 +168,29 @@ bool readSettingsFile(const std::string& path, OptionControls& c, JobSettings& s
     if (!in) return true;  // there, but unreadable: nothing to apply
 
     // A line ends at CR (with an optional LF after it) or at a lone LF, so that files
-    // written by the desktop's own editors read line by line too.
-    std::string line;
+    // written by the desktop's own editors read line by line too. The LF of a CR LF pair
+    // ends an empty line, which the rules pass over.
+    constexpr std::size_t kChunk = 1 << 16;
+    const std::unique_ptr<char[]> chunk(new char[kChunk]);
+    SettingsLine line;
     bool pending = false;
-    std::streambuf* buf = in.rdbuf();
     try {
-        for (;;) {
-            const auto ch = buf->sbumpc();
-            if (ch == std::char_traits<char>::eof()) break;
-            if (ch == '\r' || ch == '\n') {
-                if (ch == '\r' && buf->sgetc() == '\n') buf->sbumpc();
-                applySettingsLine(line, c, s, report);
-                line.clear();
+        while (in.read(chunk.get(), kChunk) || in.gcount() > 0) {
+            std::string_view rest(chunk.get(), static_cast<std::size_t>(in.gcount()));
+            for (std::size_t end; (end = lineEnd(rest)) != std::string_view::npos;) {
+                line.add(rest.substr(0, end));
+                line.apply(c, s, report);
+                line = SettingsLine();
                 pending = false;
-            } else {
-                line.push_back(static_cast<char>(ch));
-                pending = true;
+                rest.remove_prefix(end + 1);
             }
+            line.add(rest);
+            pending = pending || !rest.empty();
         }
     } catch (const std::exception&) {
         return true;  // a read failure ends the reading; what was applied stays
     }
-    if (pending) applySettingsLine(line, c, s, report);
+    if (pending) line.apply(c, s, report);
     return true;
 }
 

@@ -99,7 +99,7 @@ TEST(SettingsFile, LinesAndTheirOrder) {
         {"values beyond 16 bits do nothing", {"MARGINLENGTH = 40000", "MARGINWIDTH = 1e400", "COUNTRY = -70000"},
          {"marge=10", "breedte=15", "LANG=NL", "messages=0"}},
         {"an unknown key with a huge value still reports", {"FOO = 1e400"}, {"messages=1"}},
-        {"a separator far into the line", {std::string(40000, ' ') + "MARGINLENGTH = 5"}, {"marge=5"}},
+        {"a line longer than a read", {std::string(100000, ' ') + "MARGINLENGTH = 5"}, {"marge=5"}},
     };
     // clang-format on
     for (const auto& row : rows) {
@@ -113,10 +113,13 @@ TEST(SettingsFile, LinesAndTheirOrder) {
     }
 }
 
-// A line that names no known key is shown whole, in the language of the moment.
+// A line that names no known key is shown, up to its 200th character, in the language of the
+// moment.
 TEST(SettingsFile, BadLinesAreReported) {
-    auto l = loadBytes(crlf({"MARGIN LENGTH = 5", "COUNTRY = 44", "Y = 2"}));
-    ASSERT_EQ(l->messages.size(), 2u);
+    auto l = loadBytes(
+        crlf({"MARGIN LENGTH = 5", "COUNTRY = 44", "Y = 2", "Y = 2 " + std::string(300, 'y')}));
+    ASSERT_EQ(l->messages.size(), 3u);
+    EXPECT_EQ(l->messages[2].text, kEnglishBadLine + "Y = 2 " + std::string(194, 'y') + "...");
     EXPECT_EQ(l->messages[0].title, "Fout !");
     EXPECT_EQ(l->messages[0].text, kDutchBadLine + "MARGIN LENGTH = 5");
     EXPECT_EQ(l->messages[1].title, "Error !");
