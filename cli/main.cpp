@@ -1,8 +1,10 @@
 #include <iostream>
 
 #include "batch_converter.h"
+#include "zarn/write_signals.h"
 
 int main(int argc, char** argv) {
+    zarn::ignoreWriteSignals();
     return zarn::runBatchConverter(std::vector<std::string>(argv + 1, argv + argc), std::cout,
                                    std::cerr);
 }
