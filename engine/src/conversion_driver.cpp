@@ -1,19 +1,25 @@
 // One drop, start to end: intake, naming, the two passes, and the finish or the error exit.
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
 #include <exception>
+#include <memory>
 #include <new>
 #include <optional>
+#include <utility>
 
 #include "analysis_pass.h"
 #include "conversion_state.h"
 #include "output_names.h"
 #include "rewrite_pass.h"
-#include "zarn/texts.h"
 #include "zarn/conversion.h"
 #include "zarn/conversion_error.h"
 #include "zarn/numbers.h"
 #include "zarn/path_helpers.h"
+#include "zarn/texts.h"
 
 namespace zarn {
 
@@ -21,15 +27,18 @@ namespace {
 
 using texts::Bilingual;
 
-// Reads a window field's value; a failure names the field.
-template <typename Read>
-auto inField(const char* field, Read read) {
-    try {
-        return read();
-    } catch (ConversionError& e) {
-        e.context().field = field;
-        throw;
+// A drop delivers full paths; a relative one is taken from the working directory, as the
+// kernel would take it, so that the output and the log are named beside the input.
+std::string fullPath(const std::string& path) {
+    if (!path.empty() && path[0] == '/') return path;
+    const std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
+    if (!cwd) {
+        if (errno == ENAMETOOLONG)
+            throw ConversionError("the working directory is too deep to name");
+        throw ConversionError("cannot determine the working directory: " +
+                              std::string(std::strerror(errno)));
     }
+    return std::string(cwd.get()) + "/" + path;
 }
 
 class Conversion {
@@ -54,13 +63,16 @@ private:
         // From here on every failure ends in the error exit.
         if (std::optional<DropResult> refusal = refusalOfDrop()) return *refusal;
         nameFiles();
-        c_.input.open(c_.input_path);
+        openInput();
         refuseLinksToInput();
-        c_.output.create(c_.output_path);
-        c_.log.create(c_.log_path);
+        c_.output.create(c_.folder.file(c_.output_path), "output");
+        c_.log.create(c_.folder.file(c_.log_path), "log");
         writeLogFrame();
         runAnalysisPass(c_);
-        closeAll();
+        // The log is complete. The output and the log stay open, and so locked, until the end.
+        c_.input.close();
+        c_.output.flush();
+        c_.log.flush();
         runRewritePass(c_);
         closeAll();
         return finish();
@@ -69,9 +81,10 @@ private:
     // The three fields are stored whatever follows, the crop factor in single precision.
     void readFields() {
         JobSettings& s = c_.settings;
-        s.breedte = inField("width", [&] { return roundEven16(wordValue(s.Text_breed)); });
-        s.marge = inField("end margin", [&] { return roundEven16(wordValue(s.Text_eind)); });
-        s.Crop_Factor = inField("crop factor", [&] { return toSingle(wordValue(s.Text_crop)); });
+        s.breedte = causedByField("width", [&] { return roundEven16(wordValue(s.Text_breed)); });
+        s.marge = causedByField("end margin", [&] { return roundEven16(wordValue(s.Text_eind)); });
+        s.Crop_Factor =
+            causedByField("crop factor", [&] { return toSingle(wordValue(s.Text_crop)); });
     }
 
     // What the program refuses to convert and goes on: several files, a folder, rich text.
@@ -86,7 +99,7 @@ private:
     }
 
     void nameFiles() {
-        c_.input_path = data_.paths.front();
+        c_.input_path = fullPath(data_.paths.front());
         c_.input_ext = ExtOnly(c_.input_path, false);
         if (!isPrintFileExtension(c_.input_ext))
             throw ConversionError(FaultKind::BadName, "the file name is not of the form *.Pxx");
@@ -114,23 +127,34 @@ private:
         return result;
     }
 
+    void openInput() {
+        if (!c_.folder.openFor(c_.input_path))
+            throw ConversionError(
+                "cannot open " + c_.input_path + " for reading: " + std::strerror(errno),
+                aboutFile(c_.input_path));
+        c_.input.open(c_.folder.file(c_.input_path));
+    }
+
     // Emptying the output or the log must never empty the input through a link, nor the
     // log the output.
     void refuseLinksToInput() {
-        struct stat in {}, out {}, log {};
-        if (::stat(c_.input_path.c_str(), &in) != 0) return;
-        const bool outExists = ::stat(c_.output_path.c_str(), &out) == 0;
-        const bool logExists = ::stat(c_.log_path.c_str(), &log) == 0;
-        auto same = [](const struct stat& a, const struct stat& b) {
-            return a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+        // Which file a name leads to, links followed; none when there is none yet.
+        auto fileOf = [&](const std::string& path) -> std::optional<std::pair<dev_t, ino_t>> {
+            const FileAt file = c_.folder.file(path);
+            struct stat st {};
+            if (::fstatat(file.dir, file.name.c_str(), &st, 0) != 0) return std::nullopt;
+            return std::pair(st.st_dev, st.st_ino);
         };
-        if (outExists && same(in, out))
+        const FileIdentity in = c_.input.identity();
+        const auto input = std::optional(std::pair(in.device, in.inode));
+        const auto output = fileOf(c_.output_path), log = fileOf(c_.log_path);
+        if (output == input)
             throw ConversionError("the output " + c_.output_path +
                                   " is a link to the input; nothing was emptied");
-        if (logExists && same(in, log))
+        if (log == input)
             throw ConversionError("the log " + c_.log_path +
                                   " is a link to the input; nothing was emptied");
-        if (outExists && logExists && same(out, log))
+        if (output && output == log)
             throw ConversionError("the log " + c_.log_path + " and the output " + c_.output_path +
                                   " are the same file; nothing was emptied");
     }
@@ -154,6 +178,7 @@ private:
         c_.input.close();
         c_.output.close();
         c_.log.close();
+        c_.folder.close();
     }
 
     DropResult outcome(DropOutcome what) const {
@@ -175,9 +200,10 @@ private:
         c_.input.close();
         c_.output.closeQuietly();
         c_.log.closeQuietly();
+        c_.folder.close();
         DropResult r = outcome(DropOutcome::ErrorExit);
         try {
-            const ConversionError e = withContext(asConversionError(failure));
+            const ConversionError e = asConversionError(failure);
             c_.name_fault = e.kind() == FaultKind::BadName ? 1 : 0;
             c_.content_fault = e.kind() == FaultKind::MissingHeaderLine ? 1
                                : e.kind() == FaultKind::ConvertedBefore ? 2
@@ -208,15 +234,6 @@ private:
         }
     }
 
-    // A failure that concerns no particular file or field lies in the input's content, at
-    // the line the passes had read.
-    ConversionError withContext(ConversionError e) const {
-        FailureContext& where = e.context();
-        if (where.file.empty() && where.field.empty() && where.inputLine == 0)
-            where.inputLine = c_.input.linesRead();
-        return e;
-    }
-
     // The one place a failure becomes the message the user reads.
     std::string message(const ConversionError& e) const {
         const bool en = c_.english;
@@ -241,7 +258,7 @@ private:
 }  // namespace
 
 DropResult convertDrop(const DroppedData& data, JobSettings& settings,
-                              Platform& platform) noexcept {
+                       Platform& platform) noexcept {
     Conversion conversion(data, settings, platform);
     return conversion.run();
 }

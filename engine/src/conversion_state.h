@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <string>
 
+#include "directory.h"
 #include "text_io.h"
 #include "zarn/conversion_error.h"
 #include "zarn/job_settings.h"
@@ -30,34 +31,61 @@ struct ConversionState {
     const bool english;
 
     std::string input_path, input_ext, output_path, log_path;
-    std::string current_line;
+    Line current_line;
     // Set from the failure's kind at the error exit.
     std::int16_t name_fault = 0;
     std::int16_t content_fault = 0;  // 1 = header line missing, 2 = converted before
     std::string version_word;
 
+    Directory folder;  // the input's, where the output and the log go too
     InputStream input;
     OutputFile output;
     OutputFile log;
+    FileIdentity input_read;  // the input as the analysis pass found it on opening it
     JobGeometry geo;
 };
 
+// Both passes read the one file, all of it, and nothing else.
+inline void requireSameInput(const ConversionState& c) {
+    if (c.input.identity() != c.input_read) throw inputChanged();
+}
+inline void requireSameInputReadWhole(const ConversionState& c) {
+    requireSameInput(c);
+    if (c.input.offset() != static_cast<std::uint64_t>(c.input_read.size)) throw inputChanged();
+}
+
+// Runs `step`, which works on input line `line`: a failure that names nothing else names it.
+template <typename Step>
+auto causedByLine(std::uint64_t line, Step step) {
+    try {
+        return step();
+    } catch (ConversionError& e) {
+        FailureContext& where = e.context();
+        if (where.file.empty() && where.field.empty() && where.inputLine == 0)
+            where.inputLine = line;
+        throw;
+    }
+}
+
+// Runs `step`, which works on a window field's value: a failure names the field.
+template <typename Step>
+auto causedByField(const char* field, Step step) {
+    try {
+        return step();
+    } catch (ConversionError& e) {
+        e.context().field = field;
+        throw;
+    }
+}
+
 // The print file's own constants.
-inline constexpr char kEndOfJob = '\x04';       // the last line of a print job
+inline constexpr char kEndOfJob = '\x04';      // the last line of a print job
 inline constexpr double kPsPerZarn = 0.05625;  // PostScript units per Zarn unit: 72 / 1280
 // The scale and the translate line are looked for in this many lines after the header.
 inline constexpr int kScaleWindowLines = 15;
 
 inline ConversionError missingHeaderLine() {
     return ConversionError(FaultKind::MissingHeaderLine, "a PostScript header line is missing");
-}
-
-// Line tests: exact and case-sensitive.
-inline bool beginsWith(std::string_view line, std::string_view text) {
-    return line.size() >= text.size() && line.compare(0, text.size(), text) == 0;
-}
-inline bool contains(std::string_view line, std::string_view text) {
-    return line.find(text) != std::string_view::npos;
 }
 
 }  // namespace zarn

@@ -3,8 +3,8 @@
 #include <cmath>
 
 #include "analysis_pass.h"
-#include "zarn/texts.h"
 #include "zarn/numbers.h"
+#include "zarn/texts.h"
 
 namespace zarn {
 
@@ -34,8 +34,8 @@ std::string statedLineWithJob(const char* label, std::int16_t v, std::int16_t lo
 }
 
 std::string extremeLine(const char* label, std::int32_t v) {
-    return label + logInt(v) + " ZARN units = " + logReal(psZ1(v)) + " PS units = " +
-           logReal(mmZ1(v)) + " mm";
+    return label + logInt(v) + " ZARN units = " + logReal(psZ1(v)) +
+           " PS units = " + logReal(mmZ1(v)) + " mm";
 }
 
 enum class Fit { Larger, OneOver, Fits, Smaller };
@@ -86,8 +86,8 @@ void reportOriginAndScale(ConversionState& c) {
         log.line("X =" + logReal(mmZ(g.offset_x_units)) + kMmAndY.in(en) +
                  logReal(mmZ(g.offset_y_units)) + "mm");
     }
-    log.line(std::string(kInPostScript.in(en)) + kPsX.in(en) + logReal(psZ(g.offset_x_units)) + kPsAndY.in(en) +
-             logReal(psZ(g.offset_y_units)) + "PS units ");
+    log.line(std::string(kInPostScript.in(en)) + kPsX.in(en) + logReal(psZ(g.offset_x_units)) +
+             kPsAndY.in(en) + logReal(psZ(g.offset_y_units)) + "PS units ");
     log.line(" ");
     log.line(std::string(kScale.in(en)) + (g.zarn_scale < 0 ? "" : " ") + singleText(g.zarn_scale) +
              " ");
@@ -118,39 +118,44 @@ void reportVerdictAndMargins(ConversionState& c) {
     const JobSettings& s = c.settings;
     OutputFile& log = c.log;
 
-    std::string pending;
+    // The pieces are written as they are made: a failure leaves what came before in the log.
     switch (compare(g.job_width_ps, g.bbox_urx)) {
         case Fit::Larger:
-            pending = kXLarger.in(en) + logReal(mmD(sub32(g.job_width_ps, g.bbox_urx))) + "mm)   ";
+            log.write(kXLarger.in(en) + logReal(mmD(sub32(g.job_width_ps, g.bbox_urx))) + "mm)   ");
             break;
         case Fit::OneOver: break;
         case Fit::Fits: log.line(kXFits.in(en)); break;
         case Fit::Smaller:
-            pending = kXSmaller.in(en) + logReal(mmD(sub32(g.bbox_urx, g.job_width_ps))) + "mm)   ";
+            log.write(kXSmaller.in(en) + logReal(mmD(sub32(g.bbox_urx, g.job_width_ps))) +
+                      "mm)   ");
             break;
     }
     switch (compare(g.job_height_ps, g.bbox_ury)) {
         case Fit::Larger:
-            pending += kYLarger.in(en) + logReal(mmD(sub32(g.job_height_ps, g.bbox_ury))) + "mm)  ";
+            log.write(kYLarger.in(en) + logReal(mmD(sub32(g.job_height_ps, g.bbox_ury))) + "mm)  ");
             break;
         case Fit::OneOver: break;
-        case Fit::Fits: pending += kYFits.in(en); break;
+        case Fit::Fits: log.write(kYFits.in(en)); break;
         case Fit::Smaller:
-            pending += kYSmaller.in(en) + logReal(mmD(sub32(g.bbox_ury, g.job_height_ps))) + "mm)  ";
+            log.write(kYSmaller.in(en) + logReal(mmD(sub32(g.bbox_ury, g.job_height_ps))) +
+                      "mm)  ");
             break;
     }
-    log.line(pending + " ");
+    log.line(" ");
 
     if (s.marge_opvul.empty()) return;
     const double h = g.job_height_ps, w = g.job_width_ps;
     const double mmE = std::floor((h * 25.4 / 72 + s.marge) * 10 + 0.5) / 10;
     const double mmW = std::floor((w * 25.4 / 72 + s.breedte) * 10 + 0.5) / 10;
-    const double psW = std::floor(mul16(s.breedte, 72) / 25.4 + w + 0.5);
-    const double psE = std::floor(mul16(s.marge, 72) / 25.4 + h + 0.5);
-    log.line(" Plus" + logInt(s.marge) + kEndMargin.in(en) + kMarginY.in(en) + logReal(mmE) + ", plus" +
-             logInt(s.breedte) + kExtraWidth.in(en) + kWidthX.in(en) + logReal(mmW) + " ");
-    log.line(std::string(kThatMakesInPs.in(en)) + "X =" + logReal(psW) + kThatMakesAndY.in(en) + logReal(psE) +
-             "PS units ");
+    log.line(" Plus" + logInt(s.marge) + kEndMargin.in(en) + kMarginY.in(en) + logReal(mmE) +
+             ", plus" + logInt(s.breedte) + kExtraWidth.in(en) + kWidthX.in(en) + logReal(mmW) +
+             " ");
+    const std::int16_t width72 = causedByField("width", [&] { return mul16(s.breedte, 72); });
+    const std::int16_t margin72 = causedByField("end margin", [&] { return mul16(s.marge, 72); });
+    const double psW = std::floor(width72 / 25.4 + w + 0.5);
+    const double psE = std::floor(margin72 / 25.4 + h + 0.5);
+    log.line(std::string(kThatMakesInPs.in(en)) + "X =" + logReal(psW) + kThatMakesAndY.in(en) +
+             logReal(psE) + "PS units ");
     log.line(" ");
 }
 
@@ -161,11 +166,11 @@ void reportForcedPage(ConversionState& c) {
     const std::string cropNote =
         s.Crop_Factor == 1.0f ? "" : kCropFactorNote.in(en) + singleText(s.Crop_Factor) + " ";
     if (s.Force_A4 == 1)
-        c.log.write(kForcedA4.in(en) + cropNote + kEventuallyX.in(en) + logInt(s.A4_kortPS) + kEventuallyAndY.in(en) +
-                    logInt(s.A4_langPS) + "PS units " + s.CRLF);
+        c.log.write(kForcedA4.in(en) + cropNote + kEventuallyX.in(en) + logInt(s.A4_kortPS) +
+                    kEventuallyAndY.in(en) + logInt(s.A4_langPS) + "PS units " + s.CRLF);
     if (s.Force_A3 == 1)
-        c.log.write(kForcedA3.in(en) + cropNote + kEventuallyX.in(en) + logInt(s.A4_langPS) + kEventuallyAndY.in(en) +
-                    logInt(s.A3_langPS) + "PS units " + s.CRLF);
+        c.log.write(kForcedA3.in(en) + cropNote + kEventuallyX.in(en) + logInt(s.A4_langPS) +
+                    kEventuallyAndY.in(en) + logInt(s.A3_langPS) + "PS units " + s.CRLF);
 }
 
 }  // namespace zarn

@@ -1,12 +1,9 @@
 // Lines 1 to 6 of a Zarn1 print file: the header comments, the conversion mark, the version
 // and the four %%BoundingBox numbers.
-#include <algorithm>
-
 #include "analysis_pass.h"
-#include "zarn/texts.h"
 #include "zarn/conversion_error.h"
 #include "zarn/numbers.h"
-#include "zarn/path_helpers.h"
+#include "zarn/texts.h"
 
 namespace zarn {
 
@@ -14,13 +11,7 @@ namespace {
 
 void requireHeaderLine(ConversionState& c, std::string_view beginning) {
     c.input.readLine(c.current_line);
-    if (!beginsWith(c.current_line, beginning)) throw missingHeaderLine();
-}
-
-bool carriesConversionMark(std::string line) {
-    std::transform(line.begin(), line.end(), line.begin(),
-                   [](unsigned char ch) { return ch >= 'A' && ch <= 'Z' ? ch + 32 : ch; });
-    return contains(line, "edit");
+    if (!c.current_line.beginsWith(beginning)) throw missingHeaderLine();
 }
 
 void writeVersionLine(ConversionState& c) {
@@ -32,23 +23,35 @@ void writeVersionLine(ConversionState& c) {
     c.log.line(line);
 }
 
-// Every single blank separates, so two blanks in a row make an empty field.
+// Every single blank separates, so two blanks in a row make an empty field; the fourth field
+// is the first word of the rest of the line. The line streams past the four number readers.
 void takeBoundingBox(ConversionState& c) {
-    const std::string& line = c.current_line;
-    std::size_t p[4];
-    std::size_t from = 0;
-    for (std::size_t& blank : p) {
-        blank = line.find(' ', from);
-        if (blank == std::string::npos)
-            throw ConversionError("invalid argument: the %%BoundingBox line holds fewer than four numbers");
-        from = blank + 1;
-    }
-    const std::string_view view(line);
-    auto value = [](std::string_view field) { return floor16(wordValue(field)); };
-    c.geo.bbox_llx = value(view.substr(p[0], p[1] - p[0]));
-    c.geo.bbox_lly = value(view.substr(p[1], p[2] - p[1]));
-    c.geo.bbox_urx = value(view.substr(p[2], p[3] - p[2]));
-    c.geo.bbox_ury = value(view.substr(p[3]));
+    NumberScanner field[4];
+    int blanks = 0;
+    bool lastWordBegun = false;
+    c.current_line.forEachPiece([&](std::string_view piece) {
+        for (const char ch : piece) {
+            if (blanks < 4) {
+                if (ch == ' ')
+                    ++blanks;
+                else if (blanks > 0)
+                    field[blanks - 1].feed(ch);
+            } else if (ch != ' ') {
+                lastWordBegun = true;
+                if (!field[3].feed(ch)) return false;
+            } else if (lastWordBegun) {
+                return false;
+            }
+        }
+        return true;
+    });
+    if (blanks < 4)
+        throw ConversionError(
+            "invalid argument: the %%BoundingBox line holds fewer than four numbers");
+    c.geo.bbox_llx = floor16(field[0].value());
+    c.geo.bbox_lly = floor16(field[1].value());
+    c.geo.bbox_urx = floor16(field[2].value());
+    c.geo.bbox_ury = floor16(field[3].value());
 }
 
 }  // namespace
@@ -56,17 +59,20 @@ void takeBoundingBox(ConversionState& c) {
 void scanHeader(ConversionState& c) {
     requireHeaderLine(c, "%!PS-Adobe");
     requireHeaderLine(c, "%%Creator");
-    if (carriesConversionMark(c.current_line)) {
+    // The mark the rewrite pass puts into this line, in any case.
+    if (c.current_line.contains("edit", true))
         throw ConversionError(FaultKind::ConvertedBefore, "the file was converted before");
-    }
-    c.geo.version7 = contains(c.current_line, "7.") ? 1 : 0;
+    c.geo.version7 = c.current_line.contains("7.") ? 1 : 0;
     c.version_word = c.geo.version7 ? "" : texts::kVersionNot.in(c.english);
     writeVersionLine(c);
     requireHeaderLine(c, "%%Title");
     requireHeaderLine(c, "%%Creat");
     requireHeaderLine(c, "%%Boun");
-    takeBoundingBox(c);
-    reportBoundingBox(c);
+    // Its numbers are the line's: a failure with them names it.
+    causedByLine(c.input.linesRead(), [&] {
+        takeBoundingBox(c);
+        reportBoundingBox(c);
+    });
     requireHeaderLine(c, "%%End");
 }
 

@@ -40,25 +40,70 @@ void readXY(std::string_view line, std::size_t p1, std::size_t p2, std::int32_t&
         y = roundEven32(wordValue(line.substr(p1, p2 - p1)));
 }
 
+namespace {
+
+// The leading number of the line's first word, read as the line streams past.
+double firstWordValue(const Line& line) {
+    NumberScanner number;
+    bool begun = false;
+    line.forEachPiece([&](std::string_view piece) {
+        for (const char ch : piece) {
+            if (ch == ' ') {
+                if (begun) return false;
+                continue;
+            }
+            begun = true;
+            if (!number.feed(ch)) return false;
+        }
+        return true;
+    });
+    return number.value();
+}
+
+// A line "x y translate": x before the first blank, y before the second, "translate" right
+// after it. False for any other line.
+bool readTranslateLine(const Line& line, std::int32_t& x, std::int32_t& y) {
+    constexpr std::string_view kWord = "translate";
+    NumberScanner xs, ys;
+    int blanks = 0;
+    std::size_t matched = 0;
+    line.forEachPiece([&](std::string_view piece) {
+        for (const char ch : piece) {
+            if (blanks < 2) {
+                if (ch == ' ')
+                    ++blanks;
+                else
+                    (blanks == 0 ? xs : ys).feed(ch);
+            } else if (ch != kWord[matched] || ++matched == kWord.size()) {
+                return false;
+            }
+        }
+        return true;
+    });
+    if (matched < kWord.size()) return false;
+    x = roundEven32(xs.value());
+    y = roundEven32(ys.value());
+    return true;
+}
+
+}  // namespace
+
 void scanScaleWindow(ConversionState& c) {
     JobGeometry& g = c.geo;
+    Line& line = c.current_line;
     for (int turn = 1; turn <= kScaleWindowLines; ++turn) {
-        c.input.readLine(c.current_line);
-        if (!contains(c.current_line, "zarn_units scale")) continue;
-        g.zarn_scale = toSingle(wordValue(c.current_line));
-        c.input.readLine(c.current_line);  // the same turn
-        const std::string& line = c.current_line;
-        const std::size_t p1 = line.find(' ');
-        if (p1 == std::string::npos) continue;
-        const std::size_t p2 = line.find(' ', p1 + 1);
-        if (p2 == std::string::npos || line.compare(p2 + 1, 9, "translate") != 0 ||
-            line.size() < p2 + 10)
-            continue;
-        g.translate_found = 1;
-        std::int32_t x, y;
-        readXY(line, p1, p2, x, y);
-        g.origin_x_units = floorHalfUp32(static_cast<double>(g.zarn_scale) * x);
-        g.origin_y_units = floorHalfUp32(static_cast<double>(g.zarn_scale) * y);
+        c.input.readLine(line);
+        if (!line.contains("zarn_units scale")) continue;
+        g.zarn_scale =
+            causedByLine(c.input.linesRead(), [&] { return toSingle(firstWordValue(line)); });
+        c.input.readLine(line);  // the same turn
+        causedByLine(c.input.linesRead(), [&] {
+            std::int32_t x, y;
+            if (!readTranslateLine(line, x, y)) return;
+            g.translate_found = 1;
+            g.origin_x_units = floorHalfUp32(static_cast<double>(g.zarn_scale) * x);
+            g.origin_y_units = floorHalfUp32(static_cast<double>(g.zarn_scale) * y);
+        });
     }
 }
 
@@ -108,12 +153,15 @@ inline unsigned leadingDigits(const char* p, std::uint64_t& digits) {
     // when it is 10 or more; a byte below '0' has wrapped and has its top bit set already.
     // Borrows and carries run only towards higher bytes, so every byte below the first
     // non-digit is exact, and the lowest top bit found marks that first non-digit.
-    const std::uint64_t notDigit = ((digits + 0x7676767676767676ULL) | digits) & 0x8080808080808080ULL;
+    const std::uint64_t notDigit =
+        ((digits + 0x7676767676767676ULL) | digits) & 0x8080808080808080ULL;
     return notDigit != 0 ? static_cast<unsigned>(__builtin_ctzll(notDigit)) >> 3 : 8;
 }
 
 // The first n (1 to 8) digits moved to the top bytes: leading zeros in front.
-inline std::uint64_t alignDigits(std::uint64_t digits, unsigned n) { return digits << (64 - 8 * n); }
+inline std::uint64_t alignDigits(std::uint64_t digits, unsigned n) {
+    return digits << (64 - 8 * n);
+}
 inline SortKey keyOfAligned(std::uint64_t aligned) {
     return static_cast<SortKey>(__builtin_bswap64(aligned));
 }
@@ -125,7 +173,8 @@ inline SortKey keyOfAligned(std::uint64_t aligned) {
 inline std::int32_t valueOfAligned(std::uint64_t d) {
     d = d * 10 + (d >> 8);
     d = (((d & 0x000000FF000000FFULL) * 0x000F424000000064ULL) +
-         (((d >> 16) & 0x000000FF000000FFULL) * 0x0000271000000001ULL)) >> 32;
+         (((d >> 16) & 0x000000FF000000FFULL) * 0x0000271000000001ULL)) >>
+        32;
     return static_cast<std::int32_t>(d);
 }
 
@@ -140,7 +189,8 @@ struct Extremes {
     }
 
     std::int32_t maxX, maxY, minX, minY;
-    SortKey maxXKey = keyOf(maxX), maxYKey = keyOf(maxY), minXKey = keyOf(minX), minYKey = keyOf(minY);
+    SortKey maxXKey = keyOf(maxX), maxYKey = keyOf(maxY), minXKey = keyOf(minX),
+            minYKey = keyOf(minY);
 
     void add(std::int32_t x, std::int32_t y) {
         if (x > maxX) maxXKey = keyOf(maxX = x);
@@ -165,8 +215,9 @@ inline const char* blankOrLineEnd(const char* p) {
 }
 
 // Measures the lines in [p, limit), each ended by a CR (with an optional LF) that lies
-// before limit or at it, with readable bytes after limit. Returns the number of lines.
-std::uint64_t measureLines(const char* p, const char* limit, Extremes& ex) {
+// before limit or at it, with readable bytes after limit; the first is input line
+// `before` + 1. Returns the number of lines.
+std::uint64_t measureLines(const char* p, const char* limit, Extremes& ex, std::uint64_t before) {
     std::uint64_t lines = 0;
     while (p < limit) {
         ++lines;
@@ -192,8 +243,11 @@ std::uint64_t measureLines(const char* p, const char* limit, Extremes& ex) {
             const char* p2 = blankOrLineEnd(p1 + 1);
             if (*p2 == ' ' && p2[1] == 'l') {
                 std::int32_t x, y;
-                readXY(std::string_view(line, static_cast<std::size_t>(p2 - line) + 1),
-                       static_cast<std::size_t>(p1 - line), static_cast<std::size_t>(p2 - line), x, y);
+                causedByLine(before + lines, [&] {
+                    readXY(std::string_view(line, static_cast<std::size_t>(p2 - line) + 1),
+                           static_cast<std::size_t>(p1 - line), static_cast<std::size_t>(p2 - line),
+                           x, y);
+                });
                 ex.add(x, y);
             }
             p = p2;
@@ -238,12 +292,17 @@ void measureLongLine(InputStream& in, Extremes& ex) {
                         ys.feed(ch);
                     break;
                 case Phase::AfterSecondBlank:
-                    if (ch == 'l') ex.add(roundEven32(xs.value()), roundEven32(ys.value()));
+                    if (ch == 'l')
+                        causedByLine(in.linesRead(), [&] {
+                            ex.add(roundEven32(xs.value()), roundEven32(ys.value()));
+                        });
                     phase = Phase::Rest;
                     break;
                 case Phase::Rest: {
                     const void* cr = std::memchr(b + i, '\r', avail - i);
-                    i = cr == nullptr ? avail - 1 : static_cast<std::size_t>(static_cast<const char*>(cr) - b) - 1;
+                    i = cr == nullptr
+                            ? avail - 1
+                            : static_cast<std::size_t>(static_cast<const char*>(cr) - b) - 1;
                     break;
                 }
             }
@@ -276,7 +335,7 @@ void scanBody(ConversionState& c) {
             stop = static_cast<std::size_t>(static_cast<const char*>(cr) - b) + 1;
             if (b[stop] == '\n') ++stop;
         }
-        in.countLines(measureLines(b, b + stop, ex));
+        in.countLines(measureLines(b, b + stop, ex, in.linesRead()));
         in.consume(stop);
     }
     ex.storeIn(g);

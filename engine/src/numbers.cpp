@@ -1,8 +1,8 @@
 #include "zarn/numbers.h"
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
-#include <algorithm>
 #include <limits>
 #include <optional>
 #include <string>
@@ -14,9 +14,18 @@ namespace zarn {
 
 namespace {
 
+// A number from the input as a message shows it: at most its first 20 characters, then
+// three dots (messages are single-byte text).
+std::string shortened(std::string text) {
+    constexpr std::size_t kShown = 20;
+    if (text.size() <= kShown) return text;
+    text.resize(kShown);
+    return text + "...";
+}
+
 [[noreturn]] void overflow(double x, const char* width) {
-    throw ConversionError("overflow: the value " + realText(x) + " does not fit in a " + width +
-                          " integer");
+    throw ConversionError("overflow: the value " + shortened(realText(x)) + " does not fit in a " +
+                          width + " integer");
 }
 
 [[noreturn]] void overflow(std::int64_t x, const char* width) {
@@ -56,7 +65,12 @@ void NumberScanner::digit(char c, bool fraction) {
 }
 
 bool NumberScanner::feed(char c) {
-    if (shown_.size() < 40 && state_ != State::Ended) shown_ += c;
+    if (!take(c)) return false;
+    if (shown_.size() <= 20) shown_ += c;  // enough to tell a longer number
+    return true;
+}
+
+bool NumberScanner::take(char c) {
     const bool isDigit = c >= '0' && c <= '9';
     switch (state_) {
         case State::Start:
@@ -129,7 +143,7 @@ bool NumberScanner::feed(char c) {
 
 double NumberScanner::value() const {
     if (const std::optional<double> v = valueIfFits()) return *v;
-    throw ConversionError("overflow: the number " + shown_ + " is too large");
+    throw ConversionError("overflow: the number " + shortened(shown_) + " is too large");
 }
 
 std::optional<double> NumberScanner::valueIfFits() const {
@@ -169,14 +183,16 @@ std::optional<double> wordValueIfFits(std::string_view text) {
 
 std::optional<std::int16_t> roundEven16IfFits(double x) {
     const double r = std::nearbyint(x);
-    if (!(r >= std::numeric_limits<std::int16_t>::min() && r <= std::numeric_limits<std::int16_t>::max()))
+    if (!(r >= std::numeric_limits<std::int16_t>::min() &&
+          r <= std::numeric_limits<std::int16_t>::max()))
         return std::nullopt;
     return static_cast<std::int16_t>(r);
 }
 
 float toSingle(double x) {
     if (!(std::fabs(x) <= static_cast<double>(std::numeric_limits<float>::max())))
-        throw ConversionError("overflow: the value " + realText(x) + " does not fit in a single");
+        throw ConversionError("overflow: the value " + shortened(realText(x)) +
+                              " does not fit in a single");
     return static_cast<float>(x);
 }
 
@@ -185,13 +201,23 @@ std::int16_t roundEven16(double x) {
     overflow(std::nearbyint(x), "16-bit");
 }
 std::int32_t roundEven32(double x) { return fitDouble<std::int32_t>(std::nearbyint(x), "32-bit"); }
-std::int32_t floorHalfUp32(double x) { return fitDouble<std::int32_t>(std::floor(x + 0.5), "32-bit"); }
-std::int16_t floorHalfUp16(double x) { return fitDouble<std::int16_t>(std::floor(x + 0.5), "16-bit"); }
+std::int32_t floorHalfUp32(double x) {
+    return fitDouble<std::int32_t>(std::floor(x + 0.5), "32-bit");
+}
+std::int16_t floorHalfUp16(double x) {
+    return fitDouble<std::int16_t>(std::floor(x + 0.5), "16-bit");
+}
 std::int16_t floor16(double x) { return fitDouble<std::int16_t>(std::floor(x), "16-bit"); }
 
-std::int16_t add16(std::int32_t a, std::int32_t b) { return fitInt<std::int16_t>(std::int64_t{a} + b, "16-bit"); }
-std::int16_t sub16(std::int32_t a, std::int32_t b) { return fitInt<std::int16_t>(std::int64_t{a} - b, "16-bit"); }
-std::int16_t mul16(std::int32_t a, std::int32_t b) { return fitInt<std::int16_t>(std::int64_t{a} * b, "16-bit"); }
+std::int16_t add16(std::int32_t a, std::int32_t b) {
+    return fitInt<std::int16_t>(std::int64_t{a} + b, "16-bit");
+}
+std::int16_t sub16(std::int32_t a, std::int32_t b) {
+    return fitInt<std::int16_t>(std::int64_t{a} - b, "16-bit");
+}
+std::int16_t mul16(std::int32_t a, std::int32_t b) {
+    return fitInt<std::int16_t>(std::int64_t{a} * b, "16-bit");
+}
 std::int32_t add32(std::int64_t a, std::int64_t b) { return fitInt<std::int32_t>(a + b, "32-bit"); }
 std::int32_t sub32(std::int64_t a, std::int64_t b) { return fitInt<std::int32_t>(a - b, "32-bit"); }
 std::int32_t mul32(std::int64_t a, std::int64_t b) { return fitInt<std::int32_t>(a * b, "32-bit"); }

@@ -10,14 +10,15 @@ namespace {
 
 void requireLine(ConversionState& c, std::string_view beginning) {
     c.input.readLine(c.current_line);
-    if (!beginsWith(c.current_line, beginning)) throw missingHeaderLine();
+    if (!c.current_line.beginsWith(beginning)) throw missingHeaderLine();
 }
 
 // A number as the page lines write it: a blank where a minus sign would go.
 std::string signedItem(std::int32_t v) { return v < 0 ? intText(v) : " " + intText(v); }
 
-std::int32_t marginPs(std::int16_t mm, std::int32_t whenZero) {
-    return mm != 0 ? roundEven32(mul16(mm, 72) / 25.4) : whenZero;
+std::int32_t marginPs(const char* field, std::int16_t mm, std::int32_t whenZero) {
+    return mm != 0 ? causedByField(field, [&] { return roundEven32(mul16(mm, 72) / 25.4); })
+                   : whenZero;
 }
 
 struct PageBox {
@@ -26,13 +27,20 @@ struct PageBox {
 };
 
 PageBox pageBox(const JobSettings& s, std::int32_t width, std::int32_t height) {
-    if (s.Force_A4 == 0 && s.Force_A3 == 0) return {true, " " + intText(width) + " " + intText(height)};
+    if (s.Force_A4 == 0 && s.Force_A3 == 0)
+        return {true, " " + intText(width) + " " + intText(height)};
     if (s.Force_A4 == 1) return {true, signedItem(s.A4_kortPS) + signedItem(s.A4_langPS)};
     if (s.Force_A3 == 1) return {true, signedItem(s.A4_langPS) + signedItem(s.A3_langPS)};
     return {};
 }
 
 }  // namespace
+
+void copyLine(ConversionState& c, std::string_view more) {
+    c.current_line.copyTo(c.output);
+    c.output.write(more);
+    c.output.write("\r\n", 2);
+}
 
 void writeOutputHeader(ConversionState& c) {
     const JobSettings& s = c.settings;
@@ -41,20 +49,21 @@ void writeOutputHeader(ConversionState& c) {
     OutputFile& out = c.output;
 
     requireLine(c, "%!PS");
-    out.line(print ? c.current_line : c.current_line + " EPSF-2.0");
+    copyLine(c, print ? "" : " EPSF-2.0");
     requireLine(c, "%%Cr");
-    out.line(c.current_line + " Edit layer" + c.input_ext + "  by MERU5 - TORVEN");
+    copyLine(c, std::string(" Edit layer").append(c.input_ext).append("  by MERU5 - TORVEN"));
     requireLine(c, "%%Ti");
-    out.line(c.current_line);
+    copyLine(c);
     requireLine(c, "%%Cr");
-    out.line(c.current_line);
+    copyLine(c);
 
-    const std::int32_t endMargin = marginPs(s.marge, print ? 3 : 0);
-    const std::int32_t widthMargin = marginPs(s.breedte, print ? 3 : 1);
+    const std::int32_t endMargin = marginPs("end margin", s.marge, print ? 3 : 0);
+    const std::int32_t widthMargin = marginPs("width", s.breedte, print ? 3 : 1);
     const std::int32_t pageWidth = add32(g.job_width_ps, widthMargin);
     const std::int32_t pageHeight = add32(g.job_height_ps, endMargin);
     const std::int32_t jobLeft = floorHalfUp32(add32(g.min_x_units, g.offset_x_units) * kPsPerZarn);
-    const std::int32_t jobBottom = floorHalfUp32(add32(g.offset_y_units, g.min_y_units) * kPsPerZarn);
+    const std::int32_t jobBottom =
+        floorHalfUp32(add32(g.offset_y_units, g.min_y_units) * kPsPerZarn);
 
     requireLine(c, "%%Bo");
     out.line("%%BoundingBox: " + intText(jobLeft) + " " + intText(jobBottom) + " " +
@@ -62,7 +71,7 @@ void writeOutputHeader(ConversionState& c) {
     const PageBox page = pageBox(s, pageWidth, pageHeight);
     if (print && page.present) out.line("%%PageBoundingBox: 0 0" + page.sides);
     requireLine(c, "%%En");
-    out.line(c.current_line);
+    copyLine(c);
     if (print && page.present) {
         const bool forced = s.Force_A4 != 0 || s.Force_A3 != 0;
         const std::string orientation = forced ? signedItem(s.kantel) + " " : " 1 ";

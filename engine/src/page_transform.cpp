@@ -12,20 +12,21 @@ namespace {
 
 // Exactly four lines, each decided by itself.
 void version7Cleanup(ConversionState& c) {
-    std::string& line = c.current_line;
-    c.input.readLine(line);
-    if (!(beginsWith(line, "{") && contains(line, "statusdict"))) c.output.line(line);
-    c.input.readLine(line);
-    c.output.line(line);
-    c.input.readLine(line);
-    if (!(beginsWith(line, "0 ") && contains(line, "translate"))) c.output.line(line);
-    c.input.readLine(line);
-    if (!(beginsWith(line, "1 -1") && contains(line, "scale"))) c.output.line(line);
+    const Line& line = c.current_line;
+    c.input.readLine(c.current_line);
+    if (!(line.beginsWith("{") && line.contains("statusdict"))) copyLine(c);
+    c.input.readLine(c.current_line);
+    copyLine(c);
+    c.input.readLine(c.current_line);
+    if (!(line.beginsWith("0 ") && line.contains("translate"))) copyLine(c);
+    c.input.readLine(c.current_line);
+    if (!(line.beginsWith("1 -1") && line.contains("scale"))) copyLine(c);
 }
 
 std::string translateLine(const JobGeometry& g) {
     if (g.zarn_scale == 0.0f)
-        throw ConversionError("division by zero: a translate line needs a scale, and none was found");
+        throw ConversionError(
+            "division by zero: a translate line needs a scale, and none was found");
     const double scale = g.zarn_scale;
     const std::int32_t x = floorHalfUp32(g.offset_x_units / scale);
     const std::int32_t y = floorHalfUp32(g.offset_y_units / scale);
@@ -36,11 +37,12 @@ void translateWindow(ConversionState& c) {
     std::string replacement;  // made when first needed: without a scale it cannot be
     for (int n = 0; n < kScaleWindowLines; ++n) {
         c.input.readLine(c.current_line);
-        if (!contains(c.current_line, "translate")) {
-            c.output.line(c.current_line);
+        if (!c.current_line.contains("translate")) {
+            copyLine(c);
             continue;
         }
-        if (replacement.empty()) replacement = translateLine(c.geo);
+        if (replacement.empty())
+            replacement = causedByLine(c.input.linesRead(), [&] { return translateLine(c.geo); });
         c.output.line(replacement);
         c.current_line.clear();
     }
@@ -49,11 +51,11 @@ void translateWindow(ConversionState& c) {
 void writeTail(ConversionState& c, BodyEnd end) {
     const bool eps = c.settings.pageregel == 0;
     if (end == BodyEnd::NoLines) {
-        const std::string& last = c.current_line;
+        const Line& last = c.current_line;
         if (eps)
             end = last == "%%EOF" ? BodyEnd::EofMark : BodyEnd::Other;
         else
-            end = last.size() == 1 && last[0] == kEndOfJob ? BodyEnd::EndOfJob : BodyEnd::Other;
+            end = last == std::string_view(&kEndOfJob, 1) ? BodyEnd::EndOfJob : BodyEnd::Other;
     }
     if (eps && end != BodyEnd::EofMark) c.output.line("%%EOF");
     if (!eps && end != BodyEnd::EndOfJob) c.output.line(std::string_view(&kEndOfJob, 1));
@@ -69,10 +71,14 @@ void runPageTransform(ConversionState& c) {
 }
 
 void runRewritePass(ConversionState& c) {
-    c.input.open(c.input_path);
-    c.output.create(c.output_path);
+    c.input.open(c.folder.file(c.input_path));
+    requireSameInput(c);
+    // The output is not looked up by its name again: the name could lead elsewhere by now,
+    // and the file stays locked.
+    c.output.restart();
     writeOutputHeader(c);
     runPageTransform(c);
+    requireSameInputReadWhole(c);
 }
 
 }  // namespace zarn

@@ -8,6 +8,8 @@
 namespace zarn {
 
 void writeOutputHeader(ConversionState& c);
+// Writes the line read last to the output, then `more`, then the line end.
+void copyLine(ConversionState& c, std::string_view more = {});
 void runPageTransform(ConversionState& c);
 
 // The whole pass: reopens the input and the output, then header and page transform.

@@ -2,15 +2,76 @@
 // per-line allocation. Input lines end at CR with an optional LF after it.
 #pragma once
 
+#include <fcntl.h>
+#include <sys/types.h>
+
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <algorithm>
+#include <utility>
+
+#include "zarn/conversion_error.h"
 
 namespace zarn {
+
+class InputStream;
+class OutputFile;
+
+// A file named by an open directory and a name in it; `path` is how messages name it.
+struct FileAt {
+    FileAt(const std::string& p) : dir(AT_FDCWD), name(p), path(p) {}  // a path as it is
+    FileAt(int d, std::string n, std::string p) : dir(d), name(std::move(n)), path(std::move(p)) {}
+    int dir;
+    std::string name, path;
+};
+
+// What tells one state of a file from another: which file, how long, when last written.
+struct FileIdentity {
+    dev_t device = 0;
+    ino_t inode = 0;
+    off_t size = 0;
+    std::int64_t modifiedSec = 0, modifiedNsec = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+
+inline ConversionError inputChanged() {
+    return ConversionError("the input changed during the conversion");
+}
+
+// The line read last, as the passes look at it: its length, its first bytes, and where it
+// lies in the input. A longer line is never held whole: a rule that needs all of it reads
+// it again from the file, a piece at a time.
+class Line {
+public:
+    static constexpr std::size_t kHeld = 256;
+
+    std::uint64_t size() const { return size_; }
+    // The first kHeld bytes at most; the whole line when it is that short.
+    std::string_view head() const { return head_; }
+    // `text` is at most kHeld bytes long.
+    bool beginsWith(std::string_view text) const {
+        return head_.size() >= text.size() && head_.compare(0, text.size(), text) == 0;
+    }
+    bool operator==(std::string_view text) const { return size_ == text.size() && head_ == text; }
+    // `anyCase`: the line's letters A to Z count as a to z; `text` is in lower case.
+    bool contains(std::string_view text, bool anyCase = false) const;
+    // Hands the line's bytes to `take`, first to last, in pieces; stops when it returns false.
+    void forEachPiece(const std::function<bool(std::string_view)>& take) const;
+    void copyTo(OutputFile& out) const;
+    void clear() { *this = Line(); }
+
+private:
+    friend class InputStream;
+    const InputStream* from_ = nullptr;
+    std::uint64_t start_ = 0;  // offset in the input
+    std::uint64_t size_ = 0;
+    std::string head_;
+};
 
 // A byte buffer that is not cleared when made: the passes fill it before they read it.
 class ByteBuffer {
@@ -37,7 +98,7 @@ private:
 class InputStream {
 public:
     static constexpr std::size_t kBufferSize = 1 << 20;
-    static constexpr std::size_t kPadding = 64;  // readable bytes past the data, for wide loads
+    static constexpr std::size_t kPadding = 64;    // readable bytes past the data, for wide loads
     static constexpr std::size_t kKeepBehind = 8;  // bytes before the read position kept readable
 
     InputStream() = default;
@@ -45,15 +106,23 @@ public:
     InputStream& operator=(const InputStream&) = delete;
     ~InputStream() { close(); }
 
-    void open(const std::string& path);  // throws ConversionError
+    // Opens a regular file, or a link to one, for reading; anything else is refused without
+    // waiting for it. Throws ConversionError.
+    void open(const FileAt& file);
     void close();
     bool isOpen() const { return fd_ >= 0; }
+    FileIdentity identity() const;
 
     // True when no byte is left to read.
     bool exhausted();
-    // Reads one line without its line end into `line`; throws when the input is exhausted.
+    // Reads the next line, without its line end; throws when the input is exhausted. Memory
+    // does not grow with the line's length.
+    void readLine(Line& line);
+    // The same, holding the whole line however long it is: for readers that keep lines.
     void readLine(std::string& line);
     std::uint64_t linesRead() const { return lines_; }
+    // Up to `n` bytes from `offset` of the file, whatever the read position; the count read.
+    std::size_t readAt(std::uint64_t offset, char* to, std::size_t n) const;
 
     // Direct buffer access for the streaming passes. Makes at least `want` bytes available
     // from the read position unless the end of the file comes first; returns the count.
@@ -73,6 +142,9 @@ public:
     const std::string& path() const { return path_; }
 
 private:
+    [[noreturn]] void endedWhileALineWasExpected() const;
+    void takeIntoLine(Line& line, const char* p, std::size_t n);
+
     int fd_ = -1;
     std::string path_;
     ByteBuffer buf_;
@@ -80,6 +152,9 @@ private:
     std::uint64_t base_ = 0;  // file offset of buf_[0]
     bool eof_ = false;
     std::uint64_t lines_ = 0;
+    // For the message when the input ends early: a file whose lines end in LF alone reads as
+    // one line.
+    bool lineEndedAtCr_ = false, loneLineFeed_ = false;
 };
 
 class OutputFile {
@@ -91,9 +166,16 @@ public:
     OutputFile& operator=(const OutputFile&) = delete;
     ~OutputFile();
 
-    void create(const std::string& path);  // empties an existing file; throws ConversionError
-    void close();                          // flushes; throws ConversionError on a write failure
-    void closeQuietly() noexcept;          // for the error exit: keeps what can be kept
+    // Creates the file or empties an existing one. A name that is a symbolic link or anything
+    // but a regular file is left as it is, and so is a file that another conversion holds:
+    // the file stays locked for this one until it is closed. `role` names it in messages.
+    // Throws ConversionError.
+    void create(const FileAt& file, const char* role = "output");
+    // Empties the file again, as a new creation would; the same file, still locked.
+    void restart();
+    void flush();                  // throws ConversionError on a write failure
+    void close();                  // flushes; throws ConversionError on a write failure
+    void closeQuietly() noexcept;  // for the error exit: keeps what can be kept
     bool isOpen() const { return fd_ >= 0; }
 
     void write(const char* p, std::size_t n) {
@@ -112,7 +194,6 @@ public:
 
 private:
     void writeSlow(const char* p, std::size_t n);
-    void flush();
     void writeAll(const char* p, std::size_t n);
 
     int fd_ = -1;

@@ -16,8 +16,8 @@ enum class FaultKind {
     Runtime,            // anything else: I/O, overflow, a malformed number line
 };
 
-// Where a failure arose. Empty fields are filled in at the error exit from what the
-// conversion was doing: the input and the line it had read.
+// Where a failure arose, as far as something in particular caused it; the message names
+// only what is set.
 struct FailureContext {
     std::string file;             // the file an I/O failure concerns; its description names it
     std::uint64_t inputLine = 0;  // the input line that caused it; 0 when none did

@@ -27,17 +27,18 @@ public:
 private:
     enum class State { Start, Sign, Point, Int, Frac, ExpMark, ExpSign, ExpDigits, Ended };
     static constexpr std::size_t kMaxDigits = 800;
+    bool take(char c);
     void digit(char c, bool fraction);
 
     State state_ = State::Start;
     bool negative_ = false;
     bool anyDigit_ = false;
-    std::string digits_;       // significant digits, leading zeros dropped
-    bool sticky_ = false;      // a nonzero digit beyond kMaxDigits
-    std::int64_t scale_ = 0;   // power of ten that the kept digits are to be multiplied by
+    std::string digits_;      // significant digits, leading zeros dropped
+    bool sticky_ = false;     // a nonzero digit beyond kMaxDigits
+    std::int64_t scale_ = 0;  // power of ten that the kept digits are to be multiplied by
     std::int64_t exponent_ = 0;
     bool exponentNegative_ = false;
-    std::string shown_;        // the first characters, for the overflow message
+    std::string shown_;  // the first characters, for the overflow message
 };
 
 // The number at the start of `word`: optional sign, digits, optional '.' with digits,
