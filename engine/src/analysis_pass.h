@@ -16,7 +16,8 @@ void scanBody(ConversionState& c);
 void scaleExtremesAndSize(JobGeometry& g);
 // The x and y of a line "x y ...": first word of the first p1 characters, and of the
 // p2 - p1 characters from p1 (1-based blank positions), each to 32 bits, ties to even.
-void readXY(std::string_view line, std::size_t p1, std::size_t p2, std::int32_t& x, std::int32_t& y);
+void readXY(std::string_view line, std::size_t p1, std::size_t p2, std::int32_t& x,
+            std::int32_t& y);
 
 // Geometry report, one function a block.
 void reportBoundingBox(ConversionState& c);

@@ -88,7 +88,8 @@ private:
     }
     // Does a line begin at byte k? The body begins with a line.
     bool lineStartsAt(std::ptrdiff_t k) const {
-        if (static_cast<std::int64_t>(base_) + k <= static_cast<std::int64_t>(bodyStart_)) return true;
+        if (static_cast<std::int64_t>(base_) + k <= static_cast<std::int64_t>(bodyStart_))
+            return true;
         const int c1 = real(k - 1);
         return c1 == '\r' || (c1 == '\n' && real(k - 2) == '\r');
     }
@@ -156,7 +157,8 @@ private:
         auto lastLineIs = [&](std::string_view text) {
             const std::ptrdiff_t start = e - static_cast<std::ptrdiff_t>(text.size());
             for (std::size_t k = 0; k < text.size(); ++k)
-                if (real(start + static_cast<std::ptrdiff_t>(k)) != static_cast<unsigned char>(text[k]))
+                if (real(start + static_cast<std::ptrdiff_t>(k)) !=
+                    static_cast<unsigned char>(text[k]))
                     return false;
             return lineStartsAt(start);
         };

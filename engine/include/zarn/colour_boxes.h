@@ -9,10 +9,10 @@
 namespace zarn {
 
 struct ColourBox {
-    std::string_view objectName;   // the window's check box
-    std::string_view settingsKey;  // its key in the settings file
-    char grayDigit;                // translates the gray level "0.<grayDigit> g"
-    char captionDigit;             // the digit its caption starts with
+    std::string_view objectName;      // the window's check box
+    std::string_view settingsKey;     // its key in the settings file
+    char grayDigit;                   // translates the gray level "0.<grayDigit> g"
+    char captionDigit;                // the digit its caption starts with
     std::string_view nameNL, nameUK;  // the colour, as its caption names it
     std::string_view colourLine;      // what the gray level becomes
     bool startTicked;

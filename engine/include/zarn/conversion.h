@@ -17,11 +17,11 @@ struct DroppedData {
 
 enum class DropOutcome {
     Completed,
-    CropRefused,     // crop factor outside 0.90 - 1.00; program goes on
-    SeveralFiles,    // program goes on
-    Directory,       // program goes on
-    RichText,        // program goes on
-    ErrorExit,       // message shown, platform.endProgram() called
+    CropRefused,   // crop factor outside 0.90 - 1.00; program goes on
+    SeveralFiles,  // program goes on
+    Directory,     // program goes on
+    RichText,      // program goes on
+    ErrorExit,     // message shown, platform.endProgram() called
 };
 
 struct DropResult {
@@ -40,7 +40,6 @@ std::optional<OutputNames> outputNamesOf(const std::string& input, bool eps);
 
 // Runs the whole drop: intake, naming, analysis pass, rewrite pass, finish or error exit.
 // Never throws; every failure ends in the error exit and is reported in the result.
-DropResult convertDrop(const DroppedData& data, JobSettings& settings,
-                              Platform& platform) noexcept;
+DropResult convertDrop(const DroppedData& data, JobSettings& settings, Platform& platform) noexcept;
 
 }  // namespace zarn

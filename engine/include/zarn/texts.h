@@ -19,7 +19,8 @@ inline constexpr Bilingual kCropFactor{"Knip factor ongeldig!", "Crop factor out
 inline constexpr Bilingual kSeveralFiles{"Sorry, 1 tegelijk!", "Sorry, 1 at a time!"};
 inline constexpr Bilingual kDirectory{"Sorry alleen files, geen directories",
                                       "Sorry only files, NO directories"};
-inline constexpr Bilingual kRichText{"Sorry alleen Zarn1 *.ps files", "Sorry only Zarn1 *.ps files"};
+inline constexpr Bilingual kRichText{"Sorry alleen Zarn1 *.ps files",
+                                     "Sorry only Zarn1 *.ps files"};
 inline constexpr Bilingual kBadName{
     "Is de invoernaam wel OK?  \rIk verwacht een standaard Zarn1 PS = *.Pxx bestand ",
     "Is the inputname OK?  \rI expect a standard Zarn1 PS file = *.Pxx format "};
@@ -33,8 +34,9 @@ inline constexpr Bilingual kRuntimeFailure{"Hardstikke fout!  \rEr trad een fout
                                            "Totally wrong!  \rSomething went wrong, type  \r"};
 inline constexpr Bilingual kCompleted{"Routine tot eind volbracht ! ", "Conversion completed ! "};
 // A settings-file line that names no known key; the line itself follows.
-inline constexpr Bilingual kSettingsBadLine{"Is de INI file wel OK?  \rEr zit een foutje in !! \r",
-                                            "Is the INI file OK?  \rI think there's an error !! \r"};
+inline constexpr Bilingual kSettingsBadLine{
+    "Is de INI file wel OK?  \rEr zit een foutje in !! \r",
+    "Is the INI file OK?  \rI think there's an error !! \r"};
 
 // The help button.
 inline constexpr Bilingual kHelpFile{"ZARN1NL.HLP", "ZARN1UK.HLP"};
@@ -45,7 +47,8 @@ inline constexpr Bilingual kHelpNotFound{
 // The log frame.
 inline constexpr Bilingual kBanner{
     " ZARN1 postscript 'setpageparams' aanpasser voor o.a. Linotype en Monotype fotozetters.   ",
-    " ZARN1 postscript 'setpageparams' enhancer for Phototypesetters a.o.  Linotype / Monotype.   "};
+    " ZARN1 postscript 'setpageparams' enhancer for Phototypesetters a.o.  Linotype / Monotype.  "
+    " "};
 inline constexpr Bilingual kAuthorship{" Gemaakt door het ZARN1 PS repair team",
                                        " Made by the ZARN1 PS repair team"};
 inline constexpr const char* kInputFile = " input file  =  ";
@@ -54,7 +57,8 @@ inline constexpr Bilingual kEpsMode{" Programma loopt in EPS mode, vandaar .EPS 
                                     " Program runs in EPS mode, thats why .EPS extension"};
 inline constexpr Bilingual kPrintMode{" Programma loopt in PRINT mode, vandaar .PS extensie",
                                       " Program runs in PRINT mode, thats why .PS extension"};
-inline constexpr Bilingual kRotated{" output is Gekanteld  = speciaal", " output is ROTATED  = special"};
+inline constexpr Bilingual kRotated{" output is Gekanteld  = speciaal",
+                                    " output is ROTATED  = special"};
 inline constexpr Bilingual kNotRotated{" output is NIET gekanteld  = normaal ",
                                        " output is NOT ROTATED  = normal "};
 
@@ -68,10 +72,14 @@ inline constexpr Bilingual kVersionFound{"geconstateerd!", "found!"};
 inline constexpr Bilingual kStatedHeading{
     "----------- Volgens Adobe %%BoundingBox parameters: -----(buggy !!!)----------",
     "----------- According to the Adobe %%BoundingBox parameters: -----(buggy !!!)----------"};
-inline constexpr Bilingual kStatedOriginX{" Oorsprong X-maat opgave in de job = ", " Origin X-value out of the job = "};
-inline constexpr Bilingual kStatedOriginY{" Oorsprong Y-maat opgave in de job = ", " Origin Y-value out of the job = "};
-inline constexpr Bilingual kStatedMaxX{" Maximale  X-maat opgave in de job = ", " Maximum  X-value out of the job = "};
-inline constexpr Bilingual kStatedMaxY{" Maximale  Y-maat opgave in de job = ", " Maximum  Y-value out of the job = "};
+inline constexpr Bilingual kStatedOriginX{" Oorsprong X-maat opgave in de job = ",
+                                          " Origin X-value out of the job = "};
+inline constexpr Bilingual kStatedOriginY{" Oorsprong Y-maat opgave in de job = ",
+                                          " Origin Y-value out of the job = "};
+inline constexpr Bilingual kStatedMaxX{" Maximale  X-maat opgave in de job = ",
+                                       " Maximum  X-value out of the job = "};
+inline constexpr Bilingual kStatedMaxY{" Maximale  Y-maat opgave in de job = ",
+                                       " Maximum  Y-value out of the job = "};
 inline constexpr Bilingual kJobOnly{" mm,  alleen Job =", " mm,  Job only ="};
 inline constexpr Bilingual kMeasuredHeading{
     "------------ Werkelijke gegevens uit de printjob gedestilleerd: --------------",
@@ -87,12 +95,16 @@ inline constexpr Bilingual kScale{" Schaalfactor = ", " Scalefactor = "};
 inline constexpr Bilingual kNoTranslate{
     " Geen ZARN-postscript translate parameter gevonden! Klopt alles wel?",
     " NO ZARN-postscript translate parameter found! Is all OK?"};
-inline constexpr Bilingual kMaxX{" Maximale  X-maat in de job = ", " Maximum  X-value in the job = "};
-inline constexpr Bilingual kMaxY{" Maximale  Y-maat in de job = ", " Maximum  Y-value in the job = "};
-inline constexpr Bilingual kOriginX{" Oorsprong X-maat in de job = ", " Origin X-value in the job = "};
-inline constexpr Bilingual kOriginY{" Oorsprong Y-maat in de job = ", " Origin Y-value in the job = "};
+inline constexpr Bilingual kMaxX{" Maximale  X-maat in de job = ",
+                                 " Maximum  X-value in the job = "};
+inline constexpr Bilingual kMaxY{" Maximale  Y-maat in de job = ",
+                                 " Maximum  Y-value in the job = "};
+inline constexpr Bilingual kOriginX{" Oorsprong X-maat in de job = ",
+                                    " Origin X-value in the job = "};
+inline constexpr Bilingual kOriginY{" Oorsprong Y-maat in de job = ",
+                                    " Origin Y-value in the job = "};
 inline constexpr Bilingual kJobSize{" Maximale belichtingsmaat van de job zelf is dus: ",
-                               " Maximum phototypevalue of the job itself makes : "};
+                                    " Maximum phototypevalue of the job itself makes : "};
 inline constexpr Bilingual kAnd{" en ", " and "};
 inline constexpr Bilingual kXLarger{" X-maat is groter!  (", " X-value is larger!  ("};
 inline constexpr Bilingual kXFits{" X-maat moet kunnen!   ", " X-value looks OK!   "};
@@ -104,10 +116,12 @@ inline constexpr Bilingual kEndMargin{"mm extra EINDmarge  ", "mm extra ENDmargi
 inline constexpr Bilingual kMarginY{"Y =", "Y="};
 inline constexpr Bilingual kExtraWidth{"mm extra breedte  ", "mm extra width  "};
 inline constexpr Bilingual kWidthX{"X =", "X="};
-inline constexpr Bilingual kThatMakesInPs{" Dat is in Postscript : ", " That makes in Postscript : "};
+inline constexpr Bilingual kThatMakesInPs{" Dat is in Postscript : ",
+                                          " That makes in Postscript : "};
 inline constexpr Bilingual kThatMakesAndY{"en Y =", "and Y ="};
 inline constexpr Bilingual kForcedA4{" Maar met afgedwongen A4 ", " But with Forced A4 "};
-inline constexpr Bilingual kEventuallyX{"in dit geval dus uiteindelijk X =", "in this case so eventually X ="};
+inline constexpr Bilingual kEventuallyX{"in dit geval dus uiteindelijk X =",
+                                        "in this case so eventually X ="};
 inline constexpr Bilingual kEventuallyAndY{"en Y =", "and Y = "};
 inline constexpr Bilingual kForcedA3{" Maar met afgedwongen A3! ", " But with Forced A3! "};
 inline constexpr Bilingual kCropFactorNote{"en knipfactor ", "and cropfactor "};
