@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: as released (with the header check
-# and the Debian package), as the engine alone without Qt, and under AddressSanitizer and
+# Installs what is missing, builds, and runs every test: as released (with the header and
+# format checks and the Debian package), as the engine alone without Qt, and under AddressSanitizer and
 # UndefinedBehaviorSanitizer (ZARN_SKIP_SANITIZE=1 skips the last).
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -11,6 +11,7 @@ cmake --preset release >/dev/null
 cmake --build --preset release -j"$jobs"
 ctest --preset release -j"$jobs"
 scripts/check-headers.sh build/release
+scripts/check-format.sh
 # The Debian package: its fields and files, then (as root) an install and a removal with apt.
 scripts/package-test.sh build/release
 
