@@ -145,42 +145,6 @@ TEST(Drop, ASecondRunIsRefusedAfterTheLogFrame) {
     EXPECT_EQ(again.output, "");
 }
 
-// A runtime failure tells what went wrong and where: the file that failed or the field.
-TEST(Drop, RuntimeFailuresSayWhatAndWhere) {
-    ScratchDir dir;
-    ::mkdir(dir.file("jobs.P01").c_str(), 0755);
-    const struct {
-        const char* name;
-        std::string bytes;
-        const char* width;
-        std::string says;
-        // clang-format off
-    } cases[] = {
-        {"jobs.P01/board", Board().bytes(), "0",
-         "invalid argument: the file name \"board\" has no extension (" + dir.file("jobs.P01/board") + ")"},
-        {"BOARD.P01", Board().bytes(), "1e9",
-         "overflow: the value 1000000000 does not fit in a 16-bit integer (the width field)"},
-    };
-    // clang-format on
-    for (const auto& c : cases) {
-        JobSettings s = quietSettings();
-        s.Text_breed = c.width;
-        const Converted got = testing::convert(dir, c.bytes, s, c.name);
-        EXPECT_EQ(got.result.outcome, DropOutcome::ErrorExit) << c.says;
-        EXPECT_EQ(got.result.message, "Hardstikke fout!  \rEr trad een fout op, type  \r" + c.says);
-        EXPECT_EQ(got.platform.ended, 1);
-    }
-    JobSettings s = quietSettings();
-    testing::RecordingPlatform platform;
-    EXPECT_EQ(convertDrop({}, s, platform).message,
-              "Hardstikke fout!  \rEr trad een fout op, type  \rthe drop holds no file: only files "
-              "can be converted");
-    EXPECT_EQ(convertDrop({{dir.file("GONE.P01")}, false}, s, platform).message,
-              "Hardstikke fout!  \rEr trad een fout op, type  \rcannot open " +
-                  dir.file("GONE.P01") + " for reading: No such file or directory");
-    EXPECT_FALSE(testing::fileExists(dir.file("GONE_E01.ps")));
-}
-
 TEST(Drop, FinishOpensTheLogAndConfirms) {
     ScratchDir dir;
     JobSettings s;  // log popup on

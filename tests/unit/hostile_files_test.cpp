@@ -38,9 +38,11 @@ std::map<std::string, std::string> snapshot(const std::string& dir) {
     return entries;
 }
 
-std::string board(const ScratchDir& d, const std::string& bytes = Board().bytes()) {
-    testing::writeFile(d.file("BOARD.P01"), bytes);
-    return d.file("BOARD.P01");
+// Writes a print file as `name` in `d`; its path.
+std::string board(const ScratchDir& d, const std::string& name = "BOARD.P01",
+                  const std::string& bytes = Board().bytes()) {
+    testing::writeFile(d.file(name), bytes);
+    return d.file(name);
 }
 
 TEST(HostileFiles, EachEndsAsStatedAndChangesNothingElse) {
@@ -63,69 +65,74 @@ TEST(HostileFiles, EachEndsAsStatedAndChangesNothingElse) {
         std::string holds = "";            // in the output or the log
         const char* shell = nullptr;       // runs the converter through sh -c: $0 is it, $1 the path
     } cases[] = {
-        {"a FIFO as the input", [](auto& d, auto&) { ::mkfifo(d.file("BOARD.P01").c_str(), 0600); return d.file("BOARD.P01"); },
-         "the input DIR/BOARD.P01 is not a regular file", {}},
+        {"no file in the drop", [](auto&, auto&) { return std::string(); },
+         "the drop holds no file: only files can be converted", {}},
+        {"a file that is not there", [](auto& d, auto&) { return d.file("GONE.P01"); },
+         "cannot open DIR/GONE.P01 for reading: No such file or directory", {}},
+        {"a dot only in a folder's name",
+         [](auto& d, auto&) { ::mkdir(d.file("jobs.P01").c_str(), 0700); return board(d, "jobs.P01/board"); },
+         "invalid argument: the file name \"board\" has no extension (DIR/jobs.P01/board)", {}},
+        {"a FIFO as the input",
+         [](auto& d, auto&) { ::mkfifo(d.file("A.P01").c_str(), 0600); return d.file("A.P01"); },
+         "the input DIR/A.P01 is not a regular file", {}},
         {"an output that is a FIFO", [&](auto& d, auto&) { ::mkfifo(d.file(out).c_str(), 0600); return board(d); },
          "the output DIR/" + out + " is not a regular file; it was left as it was", {}},
         {"a log that is a folder", [&](auto& d, auto&) { ::mkdir(d.file(log).c_str(), 0700); return board(d); },
          "the log DIR/" + log + " is not a regular file", {out}},
-        {"an output linked elsewhere", [&](auto& d, auto&) {
-             ::mkdir(d.file("elsewhere").c_str(), 0700);
-             testing::writeFile(d.file("elsewhere/target"), "keep");
-             ::symlink(d.file("elsewhere/target").c_str(), d.file(out).c_str());
-             return board(d); }, " is a symbolic link, which is not followed", {}},
+        {"an output linked elsewhere",
+         [&](auto& d, auto&) { ::symlink(board(d, "X.P01").c_str(), d.file(out).c_str()); return board(d); },
+         "the output DIR/" + out + " is a symbolic link, which is not followed", {}},
         {"a log linked to nothing", [&](auto& d, auto&) { ::symlink("new", d.file(log).c_str()); return board(d); },
          "the log DIR/" + log + " is a symbolic link", {out}},
-        {"an output linked to the input", [&](auto& d, auto&) { ::symlink("BOARD.P01", d.file(out).c_str()); return board(d); },
+        {"an output linked to the input",
+         [&](auto& d, auto&) { ::symlink("BOARD.P01", d.file(out).c_str()); return board(d); },
          " is a link to the input; nothing was emptied", {}},
-        {"an input linked to a print file", [&](auto& d, auto&) {
-             board(d);
-             ::symlink("BOARD.P01", d.file("LINK.P01").c_str());
-             return d.file("LINK.P01"); }, "", {"LINK_E01.ps", "LINK_E01_log.TXT"}},
+        {"an input linked to a print file",
+         [&](auto& d, auto&) { ::symlink(board(d).c_str(), d.file("L.P01").c_str()); return d.file("L.P01"); },
+         "", {"L_E01.ps", "L_E01_log.TXT"}},
         {"another conversion's lock", [&](auto& d, auto&) {
-             testing::writeFile(d.file(log), "theirs");
-             held.push_back(::open(d.file(log).c_str(), O_RDONLY));
+             held.push_back(::open(board(d, log).c_str(), O_RDONLY));
              ::flock(held.back(), LOCK_EX);
              return board(d); }, "the log DIR/" + log + " is being written by another conversion", {out}},
         {"link/.. is the parent of the link's target", [&](auto& d, auto&) {
-             ::mkdir(d.file("sub").c_str(), 0700);
-             ::mkdir(d.file("sub/deeper").c_str(), 0700);
+             ::mkdir(d.file("sub").c_str(), 0700); ::mkdir(d.file("sub/deeper").c_str(), 0700);
              ::symlink("sub/deeper", d.file("link").c_str());
-             board(d);  // what lexical tidying would convert
-             testing::writeFile(d.file("sub/BOARD.P01"), Board().bytes());
+             board(d);  // what tidying the path would convert
+             board(d, "sub/BOARD.P01");
              return d.file("link/../BOARD.P01"); }, "", {"sub/" + out, "sub/" + log}},
         {"a relative path without a working directory", [&](auto& d, auto&) {
              board(d);
              ::mkdir(d.file("gone").c_str(), 0700);
-             ::chdir(d.file("gone").c_str());
-             ::rmdir(d.file("gone").c_str());
+             ::chdir(d.file("gone").c_str()); ::rmdir(d.file("gone").c_str());
              return std::string("BOARD.P01"); }, "cannot determine the working directory", {}},
         {"a working directory deeper than PATH_MAX", [&](auto& d, auto&) {
              ::chdir(d.path().c_str());
-             for (std::string name = "deep"; fs::current_path().string().size() < 5000; name = std::string(200, 'd')) {
-                 ::mkdir(name.c_str(), 0700);
-                 ::chdir(name.c_str());
+             for (std::string name = "deep"; fs::current_path().string().size() < 5000; name.assign(200, 'd')) {
+                 ::mkdir(name.c_str(), 0700); ::chdir(name.c_str());
              }
              testing::writeFile("BOARD.P01", Board().bytes());
              return std::string("BOARD.P01"); }, "", {}},
-        {"a 3 MiB creator line", [&](auto& d, auto&) { return board(d, longCreator.bytes()); }, "", {out, log},
+        {"a 3 MiB creator line", [&](auto& d, auto&) { return board(d, "BOARD.P01", longCreator.bytes()); }, "", {out, log},
          longCreator.creator + " Edit layerP01  by MERU5 - TORVEN\r\n"},
-        {"a 3 MiB window line with the scale at its end", [&](auto& d, auto&) { return board(d, longWindow.bytes()); },
-         "", {out, log}, " Schaalfactor =  2 \r\n"},
-        {"lines that end in LF alone", [&](auto& d, auto&) { return board(d, loneLineFeeds); },
-         "ended while a line was expected (after line 1): its lines end in LF alone, where Zarn1 print "
-         "files end them with CR LF", {out, log}},
-        {"a coordinate too large", [&](auto& d, auto&) { return board(d, hugeCoordinate.bytes()); },
+        {"a 3 MiB window line with the scale at its end",
+         [&](auto& d, auto&) { return board(d, "BOARD.P01", longWindow.bytes()); }, "", {out, log},
+         " Schaalfactor =  2 \r\n"},
+        {"lines that end in LF alone", [&](auto& d, auto&) { return board(d, "BOARD.P01", loneLineFeeds); },
+         "ended while a line was expected (after line 1): its lines end in LF alone, where Zarn1 print files "
+         "end them with CR LF", {out, log}},
+        {"a coordinate too large", [&](auto& d, auto&) { return board(d, "BOARD.P01", hugeCoordinate.bytes()); },
          "overflow: the value 99999999999 does not fit in a 32-bit integer (DIR/BOARD.P01, line 23)", {out, log}},
-        {"a bounding box of 1e308", [&](auto& d, auto&) { return board(d, hugeBox.bytes()); },
+        {"a bounding box of 1e308", [&](auto& d, auto&) { return board(d, "BOARD.P01", hugeBox.bytes()); },
          "overflow: the value 10000000000000000109... does not fit in a 16-bit integer (DIR/BOARD.P01, line 5)",
          {out, log}},
+        {"a width beyond 16 bits", [&](auto& d, JobSettings& s) { s.Text_breed = "1e9"; return board(d); },
+         "overflow: the value 1000000000 does not fit in a 16-bit integer (the width field)", {}},
         {"a width whose product overflows", [&](auto& d, JobSettings& s) { s.Text_breed = "456"; return board(d); },
          "overflow: the value 32832 does not fit in a 16-bit integer (the width field)", {out, log},
          " Plus 10 mm extra EINDmarge  Y = 10 , plus 456 mm extra breedte  X = 456  \r\n"},
-        {"a file-size limit", [&](auto& d, auto&) { return board(d); }, ": File too large", {out, log}, "",
+        {"a file-size limit", [](auto& d, auto&) { return board(d); }, ": File too large", {out, log}, "",
          "ulimit -f 1; exec \"$0\" --no-settings -q \"$1\""},
-        {"standard output without a reader", [&](auto& d, auto&) { return board(d); },
+        {"standard output without a reader", [](auto& d, auto&) { return board(d); },
          "cannot write the standard output", {out, log}, "",
          "p=$(mktemp -u); mkfifo $p; exec 8<>$p 9>$p 8<&-; rm $p; exec \"$0\" --no-settings \"$1\" >&9"},
     };
@@ -145,7 +152,9 @@ TEST(HostileFiles, EachEndsAsStatedAndChangesNothingElse) {
             message = r.err;
         } else {
             testing::RecordingPlatform platform;
-            const DropResult r = convertDrop({{dropped}, false}, s, platform);
+            const DroppedData drop =
+                dropped.empty() ? DroppedData{} : DroppedData{{dropped}, false};
+            const DropResult r = convertDrop(drop, s, platform);
             completed = r.outcome == DropOutcome::Completed;
             message = r.message;
             for (const std::string* f : {&r.output_path, &r.log_path})
@@ -171,37 +180,38 @@ TEST(HostileFiles, EachEndsAsStatedAndChangesNothingElse) {
 
 // The rewrite pass reads the file that the analysis pass read, and all of it.
 TEST(HostileFiles, AnInputThatChangesBetweenThePassesIsAFailure) {
+    // clang-format off
     const std::function<void(const std::string&)> changes[] = {
         [](const std::string& in) { ::truncate(in.c_str(), 100); },
         [](const std::string& in) { testing::writeFile(in, Board().bytes() + "% more\r\n"); },
-        [](const std::string& in) {
-            testing::writeFile(in + ".new", Board().bytes());
-            ::rename((in + ".new").c_str(), in.c_str());
+        [](const std::string& in) {  // replaced by another file of the same size
+            testing::writeFile(in + "~", Board().bytes());
+            ::rename((in + "~").c_str(), in.c_str());
         },
-        [](const std::string& in) {
-            const timespec times[2] = {{0, UTIME_OMIT},
-                                       {12345, 0}};  // a new modification time only
-            ::utimensat(AT_FDCWD, in.c_str(), times, 0);
+        [](const std::string& in) {  // written over in place: a new modification time only
+            const timespec mtime[2] = {{0, UTIME_OMIT}, {12345, 0}};
+            ::utimensat(AT_FDCWD, in.c_str(), mtime, 0);
         },
     };
+    // clang-format on
     for (const auto& change : changes) {
         ScratchDir dir;
         JobSettings settings = testing::quietSettings();
         ConversionState c(settings);
         c.input_path = board(dir);
-        c.input_ext = "P01";
         ASSERT_TRUE(c.folder.openFor(c.input_path));
         c.input.open(c.folder.file(c.input_path));
         c.output.create(dir.file("out"));
         c.log.create(dir.file("log"));
         runAnalysisPass(c);
         change(c.input_path);
+        std::string what;
         try {
             runRewritePass(c);
-            ADD_FAILURE() << "the rewrite pass read a changed input";
         } catch (const ConversionError& e) {
-            EXPECT_STREQ(e.what(), "the input changed during the conversion");
+            what = e.what();
         }
+        EXPECT_EQ(what, "the input changed during the conversion");
     }
 }
 
