@@ -64,27 +64,6 @@ TEST(HeaderScan, RefusesWhatIsNotAZarnHeader) {
     }
 }
 
-TEST(JobGeometry, AnInputEndingInsideTheWindowIsARuntimeFailure) {
-    ScratchDir dir;
-    std::string bytes = Board().bytes();
-    bytes = bytes.substr(0, bytes.find("% prolog line"));
-    const Converted got = testing::convert(dir, bytes, quietSettings());
-    EXPECT_EQ(got.result.outcome, DropOutcome::ErrorExit);
-    EXPECT_NE(got.result.message.find("ended while a line was expected"), std::string::npos)
-        << got.result.message;
-}
-
-TEST(JobGeometry, OverflowingCoordinatesAreRuntimeFailures) {
-    ScratchDir dir;
-    for (const char* line : {"3000000000 1 l", "1 1e12 l", "5e9 x l"}) {
-        Board board;
-        board.body = {line};
-        const Converted got = testing::convert(dir, board.bytes(), quietSettings());
-        EXPECT_EQ(got.result.outcome, DropOutcome::ErrorExit) << line;
-        EXPECT_NE(got.result.message.find("overflow"), std::string::npos) << got.result.message;
-    }
-}
-
 }  // namespace
 }  // namespace zarn
 
