@@ -372,18 +372,6 @@ protected:
 };
 
 // ---------------------------------------------------------------------------------------------
-// The inputs themselves are valid PostScript.
-
-class InputRendering : public GhostscriptTest, public ::testing::WithParamInterface<Input> {};
-
-TEST_P(InputRendering, RendersWithoutPostScriptError) {
-    expectRendersCleanly(materialise(GetParam()));
-}
-
-INSTANTIATE_TEST_SUITE_P(Inputs, InputRendering, ::testing::ValuesIn(inputs()),
-                         [](const auto& info) { return info.param.name; });
-
-// ---------------------------------------------------------------------------------------------
 // Every output, in every mode
 
 using Case = std::tuple<Input, Mode>;

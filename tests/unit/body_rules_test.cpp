@@ -1,4 +1,4 @@
-// The body rules: the reference a line at a time, and the streaming rewriter held against it.
+// The body rules: the streaming rewriter held against the line-at-a-time reference.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -15,44 +15,6 @@ BodyRules rules(bool eps, std::initializer_list<int> digits) {
     r.eps = eps;
     for (int d : digits) r.colour[d] = true;
     return r;
-}
-
-TEST(BodyRules, OneLineAtATime) {
-    const BodyRules print = rules(false, {1, 2, 4});
-    const BodyRules eps = rules(true, {1, 2, 3, 4, 5, 6, 7, 8});
-    const struct {
-        const BodyRules& r;
-        const char* in;
-        const char* out;
-        // clang-format off
-    } cases[] = {
-        {print, "2 w", "10 w"},
-        {print, "2 w ", "10 w"},
-        {print, "2 w0 0", "2 w0 0"},
-        {print, "12 w", "12 w"},
-        {print, "2 w 0.1 g", "2 w %% 0.1 g\r\n0.0 1.0 0.0 setrgbcolor"},
-        {print, "0.1 g", "%% 0.1 g\r\n0.0 1.0 0.0 setrgbcolor"},
-        {print, "10.1 g", "1%% 0.1 g\r\n0.0 1.0 0.0 setrgbcolor"},
-        {print, "0.3 g", "0.3 g"},
-        {print, "0.1 G", "0.1 G"},
-        {print, "0.0 g", "0.0 g"},
-        {eps, "0.9 g", "0.9 g"},
-        {eps, "0.7 g", "%% 0.7 g\r\n1.0 0.0 0.0 setrgbcolor"},
-        {eps, "0.6 g", "%% 0.6 g\r\n0.0 1.0 0.0 setrgbcolor"},
-        {eps, "0.8 g 0.5 g", "%% 0.8 g\r\n0.0 0.5 0.5 setrgbcolor %% 0.5 g\r\n0.5 0.5 0.0 setrgbcolor"},
-        {print, "gsave showpage grestore", "gsave 0.0 g\r\nshowpage grestore"},
-        {eps, "showpage", "0.0 g"},
-        {eps, "Showpage", "Showpage"},
-        {eps, "\x04", "%%EOF"},
-        {print, "\x04", "\x04"},
-        {eps, "showpageshowpage", "0.0 g0.0 g"},
-    };
-    // clang-format on
-    for (const auto& c : cases) {
-        std::string line = c.in;
-        testing::applyBodyRules(line, c.r);
-        EXPECT_EQ(line, c.out) << c.in;
-    }
 }
 
 struct Rewritten {

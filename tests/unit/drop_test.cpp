@@ -14,31 +14,6 @@ using testing::Converted;
 using testing::quietSettings;
 using testing::ScratchDir;
 
-TEST(Drop, CropFactorIsCheckedInSinglePrecision) {
-    const struct {
-        const char* text;
-        bool accepted;
-    } cases[] = {{"0.9", true},   {"0.90", true},  {"0.95", true}, {"1.0", true},  {"1.00", true},
-                 {"0.89", false}, {"1.01", false}, {"", false},    {"abc", false}, {"-1", false}};
-    ScratchDir dir;
-    for (const auto& c : cases) {
-        JobSettings s = quietSettings();
-        s.Text_crop = c.text;
-        s.Text_eind = "7";
-        s.Text_breed = "";
-        const Converted got = testing::convert(dir, Board().bytes(), s);
-        if (c.accepted) {
-            EXPECT_EQ(got.result.outcome, DropOutcome::Completed) << c.text;
-            continue;
-        }
-        EXPECT_EQ(got.result.outcome, DropOutcome::CropRefused) << c.text;
-        ASSERT_EQ(got.platform.messages.size(), 1u);
-        EXPECT_EQ(got.platform.messages[0].title, "Fout !");
-        EXPECT_EQ(got.platform.messages[0].text, "Knip factor ongeldig!");
-        EXPECT_EQ(got.platform.ended, 0);
-    }
-}
-
 TEST(Drop, TheRefusedCropValueStaysInTheSettings) {
     JobSettings s = quietSettings();
     s.Text_crop = "1.01";
