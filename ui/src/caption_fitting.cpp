@@ -9,7 +9,10 @@
 #include <QRadioButton>
 #include <QStyle>
 #include <algorithm>
+#include <string_view>
 #include <vector>
+
+#include "zarn/colour_boxes.h"
 
 namespace zarn::ui {
 
@@ -110,17 +113,16 @@ void applyCaptions(QWidget& window, CaptionSet set) {
         }
     }
     // Controls that stand together share one size, the one that fits them all.
-    const std::vector<std::vector<const char*>> groups{
-        {"chkGreen", "chkRed", "chkBlue", "chkMagenta", "chkYellow", "chkGroen", "chkRood",
-         "chkCyan"},
-        {"Label4", "Label5"},
-        {"chkForceA4_0", "chkForceA4_1"}};
+    std::vector<std::string_view> colourBoxes;
+    for (const ColourBox& box : kColourBoxes) colourBoxes.push_back(box.objectName);
+    const std::vector<std::vector<std::string_view>> groups{
+        colourBoxes, {"Label4", "Label5"}, {"chkForceA4_0", "chkForceA4_1"}};
     for (const auto& group : groups) {
         qreal smallest = window.font().pointSizeF();
-        for (const char* name : group)
+        for (const std::string_view name : group)
             if (auto* w = window.findChild<QWidget*>(QLatin1String(name)))
                 smallest = std::min(smallest, w->font().pointSizeF());
-        for (const char* name : group)
+        for (const std::string_view name : group)
             if (auto* w = window.findChild<QWidget*>(QLatin1String(name)))
                 fitCaption(window, w, smallest);
     }

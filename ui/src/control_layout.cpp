@@ -5,9 +5,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <algorithm>
 #include <map>
 #include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "zarn/colour_boxes.h"
 #include "zarn/option_controls.h"
@@ -40,7 +43,6 @@ struct Placement {
     int left, top, width, height;  // twips; a line runs from (left, top) over width or height
     int tab;                       // -1: not in the tab order
     std::optional<Ctl> control = std::nullopt;
-    int index = -1;  // the control array index, for the two mode buttons and the two sizes
     int maxLength = 0;
 };
 
@@ -51,21 +53,21 @@ const Placement kLayout[] = {
     {"Frame1", Kind::Frame, nullptr, 120, 480, 1935, 2895, 7},
     {"Label3", Kind::DropZone, "Frame1", 120, 240, 1695, 2535, 8},
     {"Frame2", Kind::Frame, nullptr, 2160, 480, 3375, 2895, 9},
-    {"optAfdruk_0", Kind::Mode, "Frame2", 240, 360, 1215, 375, 14, Ctl::optEps, 0},
-    {"chkForceA4_0", Kind::Check, "Frame2", 1920, 600, 1335, 255, 12, Ctl::chkForceA4, 0},
-    {"chkForceA4_1", Kind::Check, "Frame2", 1920, 840, 1335, 255, 22, Ctl::chkForceA3, 1},
+    {"optAfdruk_0", Kind::Mode, "Frame2", 240, 360, 1215, 375, 14, Ctl::optEps},
+    {"chkForceA4_0", Kind::Check, "Frame2", 1920, 600, 1335, 255, 12, Ctl::chkForceA4},
+    {"chkForceA4_1", Kind::Check, "Frame2", 1920, 840, 1335, 255, 22, Ctl::chkForceA3},
     {"Label10", Kind::WrappedLabel, "Frame2", 120, 960, 1455, 615, 10},
     {"Label11", Kind::WrappedLabel, "Frame2", 1800, 1200, 1455, 375, 11},
     {"Label4", Kind::Label, "Frame2", 120, 1800, 2535, 255, 25},
-    {"Text_eind", Kind::Field, "Frame2", 2760, 1800, 375, 285, 23, Ctl::Text_eind, -1, 2},
+    {"Text_eind", Kind::Field, "Frame2", 2760, 1800, 375, 285, 23, Ctl::Text_eind, 2},
     {"Label5", Kind::Label, "Frame2", 120, 2160, 2415, 255, 26},
-    {"Text_breed", Kind::Field, "Frame2", 2760, 2160, 375, 285, 24, Ctl::Text_breed, -1, 2},
+    {"Text_breed", Kind::Field, "Frame2", 2760, 2160, 375, 285, 24, Ctl::Text_breed, 2},
     {"chkCrop", Kind::Check, "Frame2", 240, 2520, 2295, 255, 28, Ctl::chkCrop},
-    {"Text_crop", Kind::Field, "Frame2", 2640, 2520, 495, 285, 27, Ctl::Text_crop, -1, 4},
+    {"Text_crop", Kind::Field, "Frame2", 2640, 2520, 495, 285, 27, Ctl::Text_crop, 4},
     {"Line2", Kind::VLine, "Frame2", 1680, 120, 0, 1560, -1},
     {"Line3", Kind::HLine, "Frame2", 0, 1680, 3360, 0, -1},
     // The print-mode button belongs to the window and is drawn over the mode frame.
-    {"optAfdruk_1", Kind::Mode, nullptr, 4080, 720, 1215, 255, 15, Ctl::optPrint, 1},
+    {"optAfdruk_1", Kind::Mode, nullptr, 4080, 720, 1215, 255, 15, Ctl::optPrint},
     {"Line1", Kind::HLine, nullptr, 0, 3840, 5640, 0, -1},
     {"chkLogafdruk", Kind::Check, nullptr, 360, 3480, 2655, 255, 13, Ctl::chkLogafdruk},
     {"chkRotate", Kind::Check, nullptr, 3120, 3480, 1455, 255, 16, Ctl::chkRotate},
@@ -120,11 +122,21 @@ QLatin1String colourBoxName(Ctl c) {
     return QLatin1String(name.data(), static_cast<qsizetype>(name.size()));
 }
 
+// Chains the controls that take the focus by their places; the first one starts with the focus.
+void applyTabOrder(std::vector<std::pair<int, QWidget*>>& order) {
+    std::sort(order.begin(), order.end(),
+              [](const auto& a, const auto& b) { return a.first < b.first; });
+    for (std::size_t i = 1; i < order.size(); ++i)
+        QWidget::setTabOrder(order[i - 1].second, order[i].second);
+    if (!order.empty()) order.front().second->setFocus(Qt::OtherFocusReason);
+}
+
 }  // namespace
 
 BuiltControls buildControls(QWidget& window, QtControls& controls, OptionHandlers& handlers) {
     BuiltControls built{nullptr, nullptr};
     std::map<std::string, QWidget*> frames;
+    std::vector<std::pair<int, QWidget*>> tabOrder;
     for (const Placement& p : kLayout) {
         QWidget* parent = p.parent ? frames.at(p.parent) : &window;
         QWidget* w = nullptr;
@@ -162,11 +174,11 @@ BuiltControls buildControls(QWidget& window, QtControls& controls, OptionHandler
         }
         w->setObjectName(p.name ? QLatin1String(p.name) : colourBoxName(*p.control));
         w->setGeometry(twips(p));
-        if (p.tab >= 0) w->setProperty("TabIndex", p.tab);
-        if (p.index >= 0) w->setProperty("Index", p.index);
         if (p.control) controls.add(*p.control, w);
         if (p.kind == Kind::Mode && !p.parent) w->raise();
+        if (p.tab >= 0 && (w->focusPolicy() & Qt::TabFocus)) tabOrder.emplace_back(p.tab, w);
     }
+    applyTabOrder(tabOrder);
     return built;
 }
 

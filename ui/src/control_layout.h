@@ -23,8 +23,8 @@ struct BuiltControls {
     QPushButton* help;
 };
 
-// Creates every control as a child of `window`, registers the option controls in `controls`
-// and gives the fields their key filters. Each control's "TabIndex" property holds its place.
+// Creates every control as a child of `window`, registers the option controls in `controls`,
+// gives the fields their key filters and chains the tab order.
 BuiltControls buildControls(QWidget& window, QtControls& controls, OptionHandlers& handlers);
 
 }  // namespace zarn::ui

@@ -7,9 +7,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QPushButton>
-#include <algorithm>
 #include <utility>
-#include <vector>
 
 #include "zarn/path_helpers.h"
 #include "zarn/texts.h"
@@ -57,24 +55,10 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     connect(built.help, &QPushButton::clicked, this, &MainWindow::cmdJezusmina_Click);
     applyCaptions(*this, CaptionSet::BuiltIn);
     controls_.connectHandlers(handlers_);
-    applyTabOrder();
     load();
 }
 
 MainWindow::~MainWindow() = default;
-
-void MainWindow::applyTabOrder() {
-    std::vector<std::pair<int, QWidget*>> order;
-    for (QWidget* w : findChildren<QWidget*>()) {
-        const QVariant tab = w->property("TabIndex");
-        if (tab.isValid() && w->focusPolicy() & Qt::TabFocus) order.emplace_back(tab.toInt(), w);
-    }
-    std::sort(order.begin(), order.end(),
-              [](const auto& a, const auto& b) { return a.first < b.first; });
-    for (std::size_t i = 1; i < order.size(); ++i)
-        QWidget::setTabOrder(order[i - 1].second, order[i].second);
-    if (!order.empty()) order.front().second->setFocus(Qt::OtherFocusReason);
-}
 
 void MainWindow::load() {
     applyStartValues(controls_, settings_);

@@ -48,7 +48,6 @@ public:
     void cmdJezusmina_Click();
 
 private:
-    void applyTabOrder();
     void load();
 
     MainWindowOptions options_;
