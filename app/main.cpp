@@ -1,17 +1,25 @@
-// Starts the window; files arrive by drop, so there are no arguments to read.
+// Starts the window; FILEs given on the command line are dropped on it once it shows.
 #include <QApplication>
+#include <iostream>
 
 #include "window_icon.h"
+#include "zarn/ui/command_line.h"
 #include "zarn/ui/main_window.h"
 #include "zarn/write_signals.h"
 
 int main(int argc, char* argv[]) {
     zarn::ignoreWriteSignals();
-    QApplication app(argc, argv);
+    if (const auto answered = zarn::ui::answerWithoutWindow(argc, argv, std::cout))
+        return *answered;
+    QApplication app(argc, argv);  // takes Qt's own options out of argv
     QApplication::setApplicationName(QStringLiteral("zarn1-ps-repair"));
     QGuiApplication::setDesktopFileName(QStringLiteral("zarn1-ps-repair"));
     QApplication::setWindowIcon(zarn::windowIcon());
-    zarn::ui::MainWindow window;
+    const auto files = zarn::ui::filesToDrop(argc, argv, std::cerr);
+    if (!files) return 2;
+    zarn::ui::MainWindowOptions options;
+    options.startFiles = *files;
+    zarn::ui::MainWindow window(std::move(options));
     window.show();
     return QApplication::exec();
 }

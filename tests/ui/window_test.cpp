@@ -28,7 +28,6 @@
 #include "zarn/ui/captions.h"
 #include "zarn/ui/help_viewer.h"
 #include "zarn/ui/main_window.h"
-#include "zarn/ui/qt_platform.h"
 
 namespace zarn::ui {
 namespace {
@@ -58,8 +57,10 @@ std::string stateOf(const OptionControls& c, const JobSettings& s) {
 
 class WindowTest : public ::testing::Test {
 protected:
-    // A fresh window, shown and active; `ini` is the settings file's content, none when null.
-    void open(const char* ini = nullptr, const char* helpDir = "") {
+    // A fresh window, shown, drawn and active; `ini` is the settings file's content, none when
+    // null.
+    void open(const char* ini = nullptr, const char* helpDir = "",
+              std::vector<std::string> startFiles = {}) {
         w.reset();
         std::remove(dir.file(kSettingsFileName).c_str());
         if (ini) testing::writeFile(dir.file(kSettingsFileName), ini);
@@ -68,10 +69,12 @@ protected:
         options.helpDir =
             *helpDir ? QString::fromUtf8(helpDir) : QString::fromStdString(dir.path());
         options.platform = &platform;
+        options.startFiles = std::move(startFiles);
         w = std::make_unique<MainWindow>(options);
         w->show();
         QApplication::setActiveWindow(w.get());
         ASSERT_TRUE(QTest::qWaitForWindowActive(w.get()));
+        QCoreApplication::processEvents();  // what the window does once drawn
     }
     template <class T = QWidget>
     T* find(const char* name) {
@@ -155,33 +158,45 @@ bool dragAndDrop(QWidget* zone, QMimeData* data) {
     return enter.isAccepted();
 }
 
-// What the desktop drops reaches the engine with the window's values of that moment.
+// What the desktop drops, or the command line names, reaches the engine as one drop: names
+// byte for byte, with the window's values of that moment.
 TEST_F(WindowTest, DropsReachTheConversion) {
+    const std::string latin1 = dir.file("caf\xe9.P01");
     testing::writeFile(dir.file("BOARD.P01"), testing::Board().bytes());
-    const QByteArray board = "file://" + QByteArray::fromStdString(dir.file("BOARD.P01")) + "\r\n";
-    // The URI list and the rich text dragged, and the engine's answer; none: the drag is refused.
-    const std::tuple<QByteArray, const char*, std::optional<DropOutcome>> rows[] = {
-        {board + board, nullptr, DropOutcome::SeveralFiles},
-        {board, "{\\rtf1 board}", DropOutcome::RichText},
-        {{}, nullptr, std::nullopt},  // dragged words only
-        {"https://example.org/BOARD.P01\r\n", nullptr, std::nullopt},
-        {board, nullptr, DropOutcome::Completed},  // last: it writes
-    };
-    for (const auto& [uriList, richText, outcome] : rows) {
-        SCOPED_TRACE(uriList.toStdString());
-        open();
-        find<QLineEdit>("Text_eind")->setText("5");
-        find<QAbstractButton>("chkBlue")->setChecked(true);
+    testing::writeFile(latin1, testing::Board().bytes());
+    const QByteArray folder = QByteArray::fromStdString(dir.path());
+    const QByteArray board = "file://" + folder + "/BOARD.P01\r\n";
+    // The URI list dragged or the FILEs of the command line, the rich text dragged, and the
+    // engine's answer; none: nothing reaches it.
+    const std::tuple<QByteArray, std::vector<std::string>, const char*, std::optional<DropOutcome>>
+        rows[] = {
+            {board + board, {}, nullptr, DropOutcome::SeveralFiles},
+            {board, {}, "{\\rtf1 board}", DropOutcome::RichText},
+            {{}, {}, nullptr, std::nullopt},  // dragged words only, and no FILE
+            {"https://example.org/BOARD.P01\r\nfile://elsewhere" + folder + "/BOARD.P01\r\n",
+             {},
+             nullptr,
+             std::nullopt},
+            {"file://localhost" + folder + "/caf%E9.P01\r\n", {}, nullptr, DropOutcome::Completed},
+            {board, {}, nullptr, DropOutcome::Completed},
+            {{}, {latin1, latin1}, nullptr, DropOutcome::SeveralFiles},
+            {{}, {latin1}, nullptr, DropOutcome::Completed},
+        };
+    for (const auto& [uriList, files, richText, outcome] : rows) {
+        SCOPED_TRACE(uriList.toStdString() + std::to_string(files.size()));
+        open("MARGINLENGTH = 5\r\nBLUE = 1\r\n", "", files);
         QMimeData data;
         data.setText(QStringLiteral("BOARD.P01"));
         if (!uriList.isEmpty()) data.setData(QStringLiteral("text/uri-list"), uriList);
         if (richText) data.setData(QStringLiteral("text/rtf"), richText);
-        EXPECT_EQ(dragAndDrop(find("Label3"), &data), outcome.has_value());
+        if (files.empty()) {
+            EXPECT_EQ(dragAndDrop(find("Label3"), &data), outcome.has_value());
+        }
         EXPECT_EQ(w->lastDrop() ? std::optional(w->lastDrop()->outcome) : std::nullopt, outcome);
-        EXPECT_EQ(w->settings().marge, outcome ? 5 : 10);
+        EXPECT_EQ(w->settings().Text_eind, outcome ? "5" : "10");
         EXPECT_EQ(w->settings().colourTicked[2], outcome.has_value());
-        EXPECT_EQ(testing::fileExists(dir.file("BOARD_E01.ps")), outcome == DropOutcome::Completed);
     }
+    EXPECT_TRUE(testing::fileExists(dir.file("caf\xe9_E01.ps")));
     EXPECT_EQ(platform.ended, 0);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -220,12 +235,6 @@ TEST_F(WindowTest, LanguageReachesCaptionsAndHelp) {
                 << key;
         if (viewer) viewer->close();
     }
-}
-
-TEST(QtPlatformText, CarriageReturnsBecomeLineBreaks) {
-    EXPECT_EQ(messageText("Er is iets mis!   \rHelp bestand\r"),
-              "Er is iets mis!   \nHelp bestand");
-    EXPECT_EQ(messageText("one\r\ntwo"), "one\ntwo");
 }
 
 }  // namespace

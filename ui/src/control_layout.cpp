@@ -5,6 +5,8 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionGroupBox>
 #include <algorithm>
 #include <map>
 #include <optional>
@@ -122,6 +124,20 @@ QLatin1String colourBoxName(Ctl c) {
     return QLatin1String(name.data(), static_cast<qsizetype>(name.size()));
 }
 
+// Where a frame draws its border: a Qt group box draws it below the top of its caption, lower
+// than the frame the layout was drawn for.
+int borderTop(const QGroupBox& frame) {
+    QStyleOptionGroupBox option;
+    option.initFrom(&frame);
+    option.text = QStringLiteral("X");  // every frame has a caption
+    option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
+    option.textAlignment = frame.alignment();
+    option.lineWidth = 1;
+    return frame.style()
+        ->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, &frame)
+        .top();
+}
+
 // Chains the controls that take the focus by their places; the first one starts with the focus.
 void applyTabOrder(std::vector<std::pair<int, QWidget*>>& order) {
     std::sort(order.begin(), order.end(),
@@ -173,7 +189,11 @@ BuiltControls buildControls(QWidget& window, QtControls& controls, OptionHandler
             case Kind::HLine: w = newLine(parent, QFrame::HLine); break;
         }
         w->setObjectName(p.name ? QLatin1String(p.name) : colourBoxName(*p.control));
-        w->setGeometry(twips(p));
+        QRect place = twips(p);
+        // A line down from the top of a frame starts at its border, not above it.
+        if (p.kind == Kind::VLine && p.parent)
+            place.setTop(std::max(place.top(), borderTop(*static_cast<QGroupBox*>(parent))));
+        w->setGeometry(place);
         if (p.control) controls.add(*p.control, w);
         if (p.kind == Kind::Mode && !p.parent) w->raise();
         if (p.tab >= 0 && (w->focusPolicy() & Qt::TabFocus)) tabOrder.emplace_back(p.tab, w);

@@ -3,7 +3,7 @@
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QMimeData>
-#include <QUrl>
+#include <QSysInfo>
 
 namespace zarn::ui {
 
@@ -13,11 +13,36 @@ DropLabel::DropLabel(QWidget* parent) : QLabel(parent) {
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
 }
 
-QStringList DropLabel::localFiles(const QMimeData* data) {
-    QStringList files;
-    if (!data || !data->hasUrls()) return files;
-    for (const QUrl& url : data->urls())
-        if (url.isLocalFile() && !url.toLocalFile().isEmpty()) files << url.toLocalFile();
+namespace {
+
+// The file a "file:" URI names, as bytes: empty for any other URI and for another host's file.
+// The bytes are percent-decoded one by one; QUrl would decode them as UTF-8 and garble a name
+// that is not.
+QByteArray localPath(const QByteArray& uri) {
+    if (!uri.toLower().startsWith("file:")) return {};
+    QByteArray path = uri.mid(5);
+    if (path.startsWith("//")) {
+        const qsizetype slash = path.indexOf('/', 2);
+        if (slash < 0) return {};
+        const QByteArray host = path.mid(2, slash - 2).toLower();
+        if (!host.isEmpty() && host != "localhost" &&
+            host != QSysInfo::machineHostName().toLower().toUtf8())
+            return {};
+        path = path.mid(slash);
+    }
+    return path.startsWith('/') ? QByteArray::fromPercentEncoding(path) : QByteArray();
+}
+
+}  // namespace
+
+QByteArrayList DropLabel::localFiles(const QMimeData* data) {
+    QByteArrayList files;
+    if (!data) return files;
+    // One URI a line, lines ending in CR LF; comment lines are no file URIs.
+    for (const QByteArray& line : data->data(QStringLiteral("text/uri-list")).split('\n')) {
+        const QByteArray path = localPath(line.trimmed());
+        if (!path.isEmpty()) files << path;
+    }
     return files;
 }
 
@@ -53,7 +78,7 @@ void DropLabel::dragLeaveEvent(QDragLeaveEvent* event) {
 
 void DropLabel::dropEvent(QDropEvent* event) {
     setHighlighted(false);
-    const QStringList files = localFiles(event->mimeData());
+    const QByteArrayList files = localFiles(event->mimeData());
     if (files.isEmpty()) {
         event->ignore();
         return;

@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QPushButton>
+#include <QTimer>
 #include <utility>
 
 #include "zarn/path_helpers.h"
@@ -50,8 +51,15 @@ MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     const BuiltControls built = buildControls(*this, controls_, handlers_);
     dropZone_ = built.dropZone;
     // Queued, so that the desktop's drag ends before the conversion and its messages run.
-    connect(dropZone_, &DropLabel::filesDropped, this, &MainWindow::Label3_OLEDragDrop,
-            Qt::QueuedConnection);
+    connect(
+        dropZone_, &DropLabel::filesDropped, this,
+        [this](const QByteArrayList& paths, bool richText) {
+            DroppedData data;
+            for (const QByteArray& p : paths) data.paths.push_back(p.toStdString());
+            data.offersRichText = richText;
+            Label3_OLEDragDrop(data);
+        },
+        Qt::QueuedConnection);
     connect(built.help, &QPushButton::clicked, this, &MainWindow::cmdJezusmina_Click);
     applyCaptions(*this, CaptionSet::BuiltIn);
     controls_.connectHandlers(handlers_);
@@ -62,20 +70,32 @@ MainWindow::~MainWindow() = default;
 
 void MainWindow::load() {
     applyStartValues(controls_, settings_);
-    settingsFound_ = readSettingsFile(
-        options_.settingsPath, controls_, settings_, [this](const SettingsMessage& m) {
-            platform_->showMessage(m.title, MessageIcon::Stop, m.text);
-        });
+    // The settings file's messages wait until the window is on the screen, so that each box
+    // stands over it.
+    settingsFound_ =
+        readSettingsFile(options_.settingsPath, controls_, settings_,
+                         [this](const SettingsMessage& m) { loadMessages_.push_back(m); });
     if (settingsFound_) applyCaptions(*this, settings_.english() ? CaptionSet::UK : CaptionSet::NL);
 }
 
-void MainWindow::Label3_OLEDragDrop(const QStringList& paths, bool richText) {
+void MainWindow::paintEvent(QPaintEvent* event) {
+    QWidget::paintEvent(event);
+    // Drawn once, the window stands where the window manager put it: a message box then
+    // stands over it, and a conversion that holds the window leaves it drawn.
+    if (!std::exchange(drawn_, true)) QTimer::singleShot(0, this, &MainWindow::afterFirstDrawing);
+}
+
+void MainWindow::afterFirstDrawing() {
+    for (const SettingsMessage& m : std::exchange(loadMessages_, {}))
+        platform_->showMessage(m.title, MessageIcon::Stop, m.text);
+    if (!options_.startFiles.empty())
+        Label3_OLEDragDrop(DroppedData{std::exchange(options_.startFiles, {}), false});
+}
+
+void MainWindow::Label3_OLEDragDrop(const DroppedData& data) {
     if (converting_) return;
     converting_ = true;
     captureWindowValues(controls_, settings_);
-    DroppedData data;
-    for (const QString& p : paths) data.paths.push_back(QFile::encodeName(p).toStdString());
-    data.offersRichText = richText;
     {
         BusyCursor busy;
         lastDrop_ = convertDrop(data, settings_, *platform_);

@@ -1,8 +1,8 @@
 // The drop zone: a label that takes drops of local files from the desktop.
 #pragma once
 
+#include <QByteArrayList>
 #include <QLabel>
-#include <QStringList>
 
 class QMimeData;
 
@@ -13,13 +13,14 @@ class DropLabel : public QLabel {
 public:
     explicit DropLabel(QWidget* parent = nullptr);
 
-    // The local files of a drop, in the order given; empty when there are none.
-    static QStringList localFiles(const QMimeData* data);
+    // The local files of a drop, in the order given, as the exact bytes of their names;
+    // empty when there are none.
+    static QByteArrayList localFiles(const QMimeData* data);
     // True when the drop also offers its content as rich text.
     static bool offersRichText(const QMimeData* data);
 
 signals:
-    void filesDropped(const QStringList& paths, bool richText);
+    void filesDropped(const QByteArrayList& paths, bool richText);
 
 protected:
     void dragEnterEvent(QDragEnterEvent* event) override;

@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "zarn/conversion.h"
 #include "zarn/job_settings.h"
@@ -27,6 +28,9 @@ struct MainWindowOptions {
     QString helpDir;
     // Messages, the text viewer and the program end; null means the Qt desktop.
     Platform* platform = nullptr;
+    // Dropped on the window as one drop once it is drawn, after the settings file's messages:
+    // the FILEs of the command line.
+    std::vector<std::string> startFiles;
 };
 
 class MainWindow : public QWidget {
@@ -44,11 +48,15 @@ public:
     HelpViewer* helpViewer() const { return helpViewer_; }
 
     // The drop on the drop zone: one conversion with the current options.
-    void Label3_OLEDragDrop(const QStringList& paths, bool richText);
+    void Label3_OLEDragDrop(const DroppedData& data);
     void cmdJezusmina_Click();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
 
 private:
     void load();
+    void afterFirstDrawing();
 
     MainWindowOptions options_;
     std::unique_ptr<Platform> ownPlatform_;
@@ -59,6 +67,8 @@ private:
     DropLabel* dropZone_ = nullptr;
     HelpViewer* helpViewer_ = nullptr;
     bool settingsFound_ = false;
+    std::vector<SettingsMessage> loadMessages_;
+    bool drawn_ = false;
     bool converting_ = false;
     std::optional<DropResult> lastDrop_;
 };

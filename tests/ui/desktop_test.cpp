@@ -1,0 +1,84 @@
+// What the window program needs of the desktop besides its window: the command line, the text
+// viewer, and names shown readably whatever their encoding.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <QByteArray>
+#include <QString>
+#include <cstdio>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <tuple>
+#include <vector>
+
+#include "test_support.h"
+#include "zarn/ui/command_line.h"
+#include "zarn/ui/qt_platform.h"
+#include "zarn/version.h"
+
+namespace zarn::ui {
+namespace {
+
+TEST(CommandLine, FilesAreTakenAsGivenAndOptionsEndAtTheDoubleDash) {
+    // The arguments; what is answered before any window exists; the files dropped, or the
+    // usage error, once Qt took its options.
+    const std::tuple<std::vector<std::string>, std::string, std::string> rows[] = {
+        {{}, "", ""},
+        {{"caf\xe9.P01", "-", "--", "--help"}, "", "caf\xe9.P01;-;--help;"},
+        {{"A.P01", "--version"}, std::string("zarn1-ps-repair ") + kVersion + "\n", ""},
+        {{"-h"}, "Usage: zarn1-ps-repair [FILE...]\n", ""},
+        {{"-x"}, "", "zarn1-ps-repair: unknown option '-x'\nTry 'zarn1-ps-repair --help'.\n"}};
+    for (const auto& [args, answer, dropped] : rows) {
+        std::vector<char*> argv{const_cast<char*>("zarn1-ps-repair")};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        const int argc = static_cast<int>(argv.size());
+        std::ostringstream out, err;
+        const auto status = answerWithoutWindow(argc, argv.data(), out);
+        EXPECT_EQ(status.has_value(), !answer.empty()) << answer;
+        EXPECT_EQ(out.str().substr(0, answer.size()), answer);
+        if (status) continue;
+        std::string got;
+        if (const auto files = filesToDrop(argc, argv.data(), err))
+            for (const std::string& f : *files) got += f + ";";
+        EXPECT_EQ(got + err.str(), dropped);
+    }
+}
+
+TEST(TextViewer, FalseUnlessXdgOpenRanAndSucceeded) {
+    testing::ScratchDir dir;
+    const QByteArray path = qgetenv("PATH");
+    const std::string log = "-caf\xe9 1_log.TXT";
+    // What the xdg-open on the PATH does (none when empty), and the answer.
+    const std::pair<std::string, bool> rows[] = {
+        {"", false}, {"exit 3", false}, {"printf '%s|%s' \"$#\" \"$1\" >\"$0.args\"", true}};
+    for (const auto& [script, started] : rows) {
+        std::remove(dir.file("xdg-open").c_str());
+        if (!script.empty()) {
+            testing::writeFile(dir.file("xdg-open"), "#!/bin/sh\n" + script + "\n");
+            ::chmod(dir.file("xdg-open").c_str(), 0755);
+        }
+        qputenv("PATH", QByteArray::fromStdString(dir.path()));
+        EXPECT_EQ(QtPlatform().openTextViewer(log), started) << script;
+        qputenv("PATH", path);
+    }
+    EXPECT_EQ(testing::readFile(dir.file("xdg-open.args")), "1|./" + log);
+}
+
+TEST(ReadableText, Utf8WhereValidEveryOtherByteAsItsCode) {
+    const std::pair<const char*, const char*> rows[] = {
+        {"/tmp/Ünicöde-Ördner/€.P01", "/tmp/Ünicöde-Ördner/€.P01"},
+        {"caf\xe9.P01", "caf\\xE9.P01"},
+        {"\xf0\x9f\x98\x80 \xe2\x82", "\xf0\x9f\x98\x80 \\xE2\\x82"},  // cut short
+        {"\xc0\xaf \xed\xa0\x80", "\\xC0\\xAF \\xED\\xA0\\x80"},       // overlong, surrogate
+        {"\xf4\x90\x80\x80", "\\xF4\\x90\\x80\\x80"},                  // beyond U+10FFFF
+    };
+    for (const auto& [bytes, shown] : rows)
+        EXPECT_EQ(readableText(bytes), QString::fromUtf8(shown)) << shown;
+    EXPECT_EQ(readableText(std::string_view("\xe2\x82\xac", 2)), "\\xE2\\x82");
+    EXPECT_EQ(messageText("Hardstikke fout!  \rcaf\xe9\r"), "Hardstikke fout!  \ncaf\\xE9");
+    EXPECT_EQ(messageText("one\r\ntwo"), "one\ntwo");
+}
+
+}  // namespace
+}  // namespace zarn::ui
