@@ -74,10 +74,14 @@ std::string shown(const std::string& name) {
 void readSettings(const Options& o, OptionControls& c, JobSettings& s, std::ostream& err) {
     if (o.noSettings) return;
     const std::string path = o.settingsFile.value_or(kSettingsFileName);
-    const bool read = readSettingsFile(path, c, s, [&](const SettingsMessage& m) {
+    const SettingsReport report = [&](const SettingsMessage& m) {
         err << kProgram << ": " << shown(path) << ": " << asLines(m.text) << "\n";
-    });
-    if (!read && o.settingsFile) throw UsageError{"cannot read the settings file " + path};
+    };
+    if (!o.settingsFile) {
+        readSettingsFile(path, c, s, report);
+    } else if (const auto failed = readNamedSettingsFile(path, c, s, report)) {
+        throw UsageError{"cannot read the settings file " + shown(path) + ": " + *failed};
+    }
 }
 
 ForcedSize forcedSizeOf(const std::string& name) {

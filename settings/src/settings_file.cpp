@@ -1,9 +1,13 @@
 #include "zarn/settings_file.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string_view>
@@ -161,12 +165,28 @@ void applySettingsLine(const std::string& line, OptionControls& c, JobSettings& 
     read.apply(c, s, report);
 }
 
-bool readSettingsFile(const std::string& path, OptionControls& c, JobSettings& s,
-                      const SettingsReport& report) {
-    if (!FileExists(path)) return false;
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return true;  // there, but unreadable: nothing to apply
+namespace {
 
+// Opens `path` for reading without ever waiting: a FIFO, a device or a directory is refused
+// (errno set) as a file that cannot be read, since opening or reading one may block for good.
+int openRegularFile(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return -1;
+    struct stat st {};
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) return fd;
+    const int reason = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    ::close(fd);
+    errno = reason;
+    return -1;
+}
+
+std::string reasonOf(int error) {
+    return error == EINVAL ? "not a regular file" : std::string(std::strerror(error));
+}
+
+// Applies the file's lines as they stream past; false (errno set) when a read fails, after
+// applying what was read before it.
+bool applyLines(int fd, OptionControls& c, JobSettings& s, const SettingsReport& report) {
     // A line ends at CR (with an optional LF after it) or at a lone LF, so that files
     // written by the desktop's own editors read line by line too. The LF of a CR LF pair
     // ends an empty line, which the rules pass over.
@@ -174,24 +194,52 @@ bool readSettingsFile(const std::string& path, OptionControls& c, JobSettings& s
     const std::unique_ptr<char[]> chunk(new char[kChunk]);
     SettingsLine line;
     bool pending = false;
-    try {
-        while (in.read(chunk.get(), kChunk) || in.gcount() > 0) {
-            std::string_view rest(chunk.get(), static_cast<std::size_t>(in.gcount()));
-            for (std::size_t end; (end = lineEnd(rest)) != std::string_view::npos;) {
-                line.add(rest.substr(0, end));
-                line.apply(c, s, report);
-                line = SettingsLine();
-                pending = false;
-                rest.remove_prefix(end + 1);
-            }
-            line.add(rest);
-            pending = pending || !rest.empty();
+    for (;;) {
+        const ssize_t got = ::read(fd, chunk.get(), kChunk);
+        if (got < 0 && errno == EINTR) continue;
+        if (got < 0) return false;
+        if (got == 0) break;
+        std::string_view rest(chunk.get(), static_cast<std::size_t>(got));
+        for (std::size_t end; (end = lineEnd(rest)) != std::string_view::npos;) {
+            line.add(rest.substr(0, end));
+            line.apply(c, s, report);
+            line = SettingsLine();
+            pending = false;
+            rest.remove_prefix(end + 1);
         }
-    } catch (const std::exception&) {
-        return true;  // a read failure ends the reading; what was applied stays
+        line.add(rest);
+        pending = pending || !rest.empty();
     }
     if (pending) line.apply(c, s, report);
     return true;
+}
+
+// Reads an opened settings file and closes it: the reason it failed, or none.
+std::optional<std::string> readAndClose(int fd, OptionControls& c, JobSettings& s,
+                                        const SettingsReport& report) {
+    const bool read = applyLines(fd, c, s, report);
+    const int error = errno;
+    ::close(fd);
+    if (read) return std::nullopt;
+    return reasonOf(error);
+}
+
+}  // namespace
+
+bool readSettingsFile(const std::string& path, OptionControls& c, JobSettings& s,
+                      const SettingsReport& report) {
+    if (!FileExists(path)) return false;
+    const int fd = openRegularFile(path);
+    // There but unreadable, or a read that fails part way: what was applied stays.
+    if (fd >= 0) (void)readAndClose(fd, c, s, report);
+    return true;
+}
+
+std::optional<std::string> readNamedSettingsFile(const std::string& path, OptionControls& c,
+                                                 JobSettings& s, const SettingsReport& report) {
+    const int fd = openRegularFile(path);
+    if (fd < 0) return reasonOf(errno);
+    return readAndClose(fd, c, s, report);
 }
 
 }  // namespace zarn

@@ -56,6 +56,7 @@ TEST(HostileFiles, EachEndsAsStatedAndChangesNothingElse) {
     std::string loneLineFeeds = Board().bytes();
     std::erase(loneLineFeeds, '\r');
     std::vector<int> held;  // descriptors a case keeps open while the conversion runs
+    const char* namedSettings = "exec \"$0\" -q --settings=\"${1%/*}/.zarn.ini\" \"$1\"";
     // clang-format off
     const struct {
         const char* what;
@@ -130,6 +131,15 @@ TEST(HostileFiles, EachEndsAsStatedAndChangesNothingElse) {
         {"a width whose product overflows", [&](auto& d, JobSettings& s) { s.Text_breed = "456"; return board(d); },
          "overflow: the value 32832 does not fit in a 16-bit integer (the width field)", {out, log},
          " Plus 10 mm extra EINDmarge  Y = 10 , plus 456 mm extra breedte  X = 456  \r\n"},
+        {"a dot file named as the settings file",
+         [](auto& d, auto&) { testing::writeFile(d.file(".zarn.ini"), "PAGEMODE = 0\r\n"); return board(d); },
+         "", {"BOARD_E01.eps", log}, "", namedSettings},
+        {"a named settings file that is a FIFO",
+         [](auto& d, auto&) { ::mkfifo(d.file(".zarn.ini").c_str(), 0600); return board(d); },
+         "cannot read the settings file DIR/.zarn.ini: not a regular file", {}, "", namedSettings},
+        {"a named settings file that is a folder",
+         [](auto& d, auto&) { ::mkdir(d.file(".zarn.ini").c_str(), 0700); return board(d); },
+         "cannot read the settings file DIR/.zarn.ini: Is a directory", {}, "", namedSettings},
         {"a file-size limit", [](auto& d, auto&) { return board(d); }, ": File too large", {out, log}, "",
          "ulimit -f 1; exec \"$0\" --no-settings -q \"$1\""},
         {"standard output without a reader", [](auto& d, auto&) { return board(d); },

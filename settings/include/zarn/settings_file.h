@@ -2,6 +2,7 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,5 +30,12 @@ void applySettingsLine(const std::string& line, OptionControls& controls, JobSet
 // a file that exists but cannot be read counts as found and applies what could be read.
 bool readSettingsFile(const std::string& path, OptionControls& controls, JobSettings& settings,
                       const SettingsReport& report);
+
+// Reads the settings file the user named, whatever its name (a dot file too): none when it was
+// read, else the reason it could not be (a missing file, one that cannot be opened or read, or
+// one that is not a regular file, which is never waited on).
+std::optional<std::string> readNamedSettingsFile(const std::string& path, OptionControls& controls,
+                                                 JobSettings& settings,
+                                                 const SettingsReport& report);
 
 }  // namespace zarn
