@@ -102,6 +102,8 @@ void applyOptions(const Options& o, OptionControls& c, JobSettings& s) {
     if (o.crop) c.setText(Ctl::Text_crop, *o.crop);
     if (o.endMargin) c.setText(Ctl::Text_eind, *o.endMargin);
     if (o.extraWidth) c.setText(Ctl::Text_breed, *o.extraWidth);
+    if (o.inkBox) s.inkBox = *o.inkBox;
+    if (o.verify) s.verify = *o.verify;
     if (o.lang) setEnglish(*o.lang == "uk", s);
     if (o.gray)
         for (std::size_t i = 0; i < kColourBoxCount; ++i)

@@ -30,6 +30,11 @@ const char* const kUsage =
     "  --one-drop          hand all FILEs to one conversion, as one drop on the window would\n"
     "                      (which refuses more than one file)\n"
     "  --rich-text         the drop also offers rich text, as some editors' drags do\n"
+    "  --ink-box           measure the ink: the box also holds track starts and half the\n"
+    "                      widest pen (--no-ink-box: measure the points only, the default)\n"
+    "  --verify            check the output with Ghostscript: every mark inside the box and\n"
+    "                      the page, said in the log and here; a FILE that fails the check\n"
+    "                      or cannot be checked counts as not converted (--no-verify)\n"
     "  -q, --quiet         print nothing for a file that converted\n"
     "  -h, --help          show this help and exit\n"
     "  -V, --version       show the version and exit\n"
@@ -53,6 +58,10 @@ enum Id {
     kNoSettings,
     kOneDrop,
     kRichText,
+    kInkBox,
+    kNoInkBox,
+    kVerify,
+    kNoVerify,
 };
 
 constexpr option kLongOptions[] = {
@@ -69,6 +78,10 @@ constexpr option kLongOptions[] = {
     {"no-settings", no_argument, nullptr, kNoSettings},
     {"one-drop", no_argument, nullptr, kOneDrop},
     {"rich-text", no_argument, nullptr, kRichText},
+    {"ink-box", no_argument, nullptr, kInkBox},
+    {"no-ink-box", no_argument, nullptr, kNoInkBox},
+    {"verify", no_argument, nullptr, kVerify},
+    {"no-verify", no_argument, nullptr, kNoVerify},
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
@@ -112,6 +125,10 @@ void takeOption(int id, const std::string& value, Options& o) {
         case kNoSettings: o.noSettings = true; break;
         case kOneDrop: o.oneDrop = true; break;
         case kRichText: o.richText = true; break;
+        case kInkBox: o.inkBox = true; break;
+        case kNoInkBox: o.inkBox = false; break;
+        case kVerify: o.verify = true; break;
+        case kNoVerify: o.verify = false; break;
         case 'q': o.quiet = true; break;
         case 'h': o.help = true; break;
         case 'V': o.version = true; break;

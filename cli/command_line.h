@@ -20,6 +20,7 @@ struct Options {
     std::optional<std::string> settingsFile;
     bool noSettings = false;
     bool oneDrop = false, richText = false;
+    std::optional<bool> inkBox, verify;  // additions; none: as the settings file has it
     bool quiet = false;
     bool help = false, version = false;
     std::vector<std::string> files;

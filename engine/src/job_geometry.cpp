@@ -1,8 +1,11 @@
 // Measuring the job: the scale and origin near the top of the page description, the
 // version-7 origin correction, the extremes of every drawing line and the exposure size.
+#include <algorithm>
 #include <bit>
+#include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <string_view>
 
 #include "analysis_pass.h"
 #include "zarn/numbers.h"
@@ -189,6 +192,7 @@ struct Extremes {
     }
 
     std::int32_t maxX, maxY, minX, minY;
+    double widestPen = -1;  // none set yet; only the ink box looks at it
     SortKey maxXKey = keyOf(maxX), maxYKey = keyOf(maxY), minXKey = keyOf(minX),
             minYKey = keyOf(minY);
 
@@ -206,7 +210,37 @@ struct Extremes {
         if (kx < minXKey) minX = valueOfAligned(x), minXKey = kx;
         if (ky < minYKey) minY = valueOfAligned(y), minYKey = ky;
     }
+    void addPen(double width) { widestPen = std::max(widestPen, std::fabs(width)); }
+    // The ink reaches half the widest pen beyond the points, rounded up to a whole raw unit;
+    // a body that sets no pen draws with width 1.
+    void widenByHalfPen() {
+        const std::int32_t half = roundEven32(std::ceil((widestPen < 0 ? 1.0 : widestPen) / 2));
+        maxX = add32(maxX, half);
+        maxY = add32(maxY, half);
+        minX = sub32(minX, half);
+        minY = sub32(minY, half);
+    }
 };
+
+// The letter after the second blank that makes a line count: "l" always, and with the ink box
+// also "m", since a track's ink starts at its first point.
+template <bool Ink>
+inline bool countsAsPoint(char letter) {
+    return letter == 'l' || (Ink && letter == 'm');
+}
+
+// A pen line "N w" (its second field is the letter w alone) sets the width N; the output draws
+// a short "2 w" line as "10 w", so that is what it counts as.
+inline void addPenLine(const char* line, const char* p1, Extremes& ex) {
+    if (p1[1] != 'w' || (p1[2] != ' ' && p1[2] != '\r')) return;
+    const char* end = p1 + 2;
+    while (*end != '\r') ++end;
+    if (end - line < 5 && std::string_view(line, 3) == "2 w") {
+        ex.addPen(10);
+        return;
+    }
+    ex.addPen(wordValue(std::string_view(line, static_cast<std::size_t>(p1 - line) + 1)));
+}
 
 // The next blank or CR from p; a CR always lies ahead.
 inline const char* blankOrLineEnd(const char* p) {
@@ -217,6 +251,7 @@ inline const char* blankOrLineEnd(const char* p) {
 // Measures the lines in [p, limit), each ended by a CR (with an optional LF) that lies
 // before limit or at it, with readable bytes after limit; the first is input line
 // `before` + 1. Returns the number of lines.
+template <bool Ink>
 std::uint64_t measureLines(const char* p, const char* limit, Extremes& ex, std::uint64_t before) {
     std::uint64_t lines = 0;
     while (p < limit) {
@@ -229,7 +264,7 @@ std::uint64_t measureLines(const char* p, const char* limit, Extremes& ex, std::
             const unsigned ny = leadingDigits(q, dy);
             if (ny > 0 && q[ny] == ' ') {
                 p = q + ny + 1;
-                if (*p == 'l') ex.addAligned(alignDigits(dx, nx), alignDigits(dy, ny));
+                if (countsAsPoint<Ink>(*p)) ex.addAligned(alignDigits(dx, nx), alignDigits(dy, ny));
                 while (*p != '\r') ++p;
                 ++p;
                 if (*p == '\n') ++p;
@@ -241,7 +276,8 @@ std::uint64_t measureLines(const char* p, const char* limit, Extremes& ex, std::
         const char* p1 = blankOrLineEnd(p);
         if (*p1 == ' ') {
             const char* p2 = blankOrLineEnd(p1 + 1);
-            if (*p2 == ' ' && p2[1] == 'l') {
+            if (Ink) addPenLine(line, p1, ex);
+            if (*p2 == ' ' && countsAsPoint<Ink>(p2[1])) {
                 std::int32_t x, y;
                 causedByLine(before + lines, [&] {
                     readXY(std::string_view(line, static_cast<std::size_t>(p2 - line) + 1),
@@ -263,9 +299,15 @@ std::uint64_t measureLines(const char* p, const char* limit, Extremes& ex, std::
 
 // A line longer than the buffer, measured as it streams past: the two number fields go
 // through scanners, so nothing of the line is held.
+template <bool Ink>
 void measureLongLine(InputStream& in, Extremes& ex) {
     enum class Phase { X, Y, AfterSecondBlank, Rest } phase = Phase::X;
     NumberScanner xs, ys;
+    std::size_t yLength = 0;  // of the second field, so far
+    bool yIsW = false;        // the second field so far is the letter w alone
+    const auto penLineEnds = [&] {
+        if (Ink && phase == Phase::Y && yIsW) ex.addPen(xs.value());
+    };
     in.countLines(1);
     for (;;) {
         const std::size_t avail = in.fill(InputStream::kBufferSize / 2);
@@ -274,6 +316,7 @@ void measureLongLine(InputStream& in, Extremes& ex) {
         for (std::size_t i = 0; i < avail; ++i) {
             const char ch = b[i];
             if (ch == '\r') {
+                penLineEnds();
                 in.consume(i + 1);
                 if (in.fill(1) > 0 && *in.data() == '\n') in.consume(1);
                 return;
@@ -286,13 +329,16 @@ void measureLongLine(InputStream& in, Extremes& ex) {
                         xs.feed(ch);
                     break;
                 case Phase::Y:
-                    if (ch == ' ')
+                    if (ch == ' ') {
+                        penLineEnds();
                         phase = Phase::AfterSecondBlank;
-                    else if (!ys.ended())
-                        ys.feed(ch);
+                        break;
+                    }
+                    yIsW = ++yLength == 1 && ch == 'w';
+                    if (!ys.ended()) ys.feed(ch);
                     break;
                 case Phase::AfterSecondBlank:
-                    if (ch == 'l')
+                    if (countsAsPoint<Ink>(ch))
                         causedByLine(in.linesRead(), [&] {
                             ex.add(roundEven32(xs.value()), roundEven32(ys.value()));
                         });
@@ -313,7 +359,10 @@ void measureLongLine(InputStream& in, Extremes& ex) {
 
 }  // namespace
 
-void scanBody(ConversionState& c) {
+namespace {
+
+template <bool Ink>
+void scanBodyFor(ConversionState& c) {
     JobGeometry& g = c.geo;
     Extremes ex(g);
     InputStream& in = c.input;
@@ -329,16 +378,27 @@ void scanBody(ConversionState& c) {
             // Whole lines only: the last CR whose next byte is known.
             const void* cr = ::memrchr(b, '\r', avail - 1);
             if (cr == nullptr) {
-                measureLongLine(in, ex);
+                measureLongLine<Ink>(in, ex);
                 continue;
             }
             stop = static_cast<std::size_t>(static_cast<const char*>(cr) - b) + 1;
             if (b[stop] == '\n') ++stop;
         }
-        in.countLines(measureLines(b, b + stop, ex, in.linesRead()));
+        in.countLines(measureLines<Ink>(b, b + stop, ex, in.linesRead()));
         in.consume(stop);
     }
+    if (Ink) ex.widenByHalfPen();
     ex.storeIn(g);
+}
+
+}  // namespace
+
+void scanBody(ConversionState& c) {
+    // Two instances, so that the plain scan pays nothing for the ink box.
+    if (c.settings.inkBox)
+        scanBodyFor<true>(c);
+    else
+        scanBodyFor<false>(c);
 }
 
 void scaleExtremesAndSize(JobGeometry& g) {

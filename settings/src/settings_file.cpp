@@ -138,6 +138,10 @@ void SettingsLine::apply(OptionControls& c, JobSettings& s, const SettingsReport
         if (within(0, 1)) setRotation(*value == 1, c, s);
     } else if (key == "CROP") {
         if (within(0, 1)) setCropBoxEnabled(*value == 1, c, s);
+    } else if (key == "INKBOX") {
+        if (within(0, 1)) s.inkBox = *value == 1;
+    } else if (key == "VERIFY") {
+        if (within(0, 1)) s.verify = *value == 1;
     } else if (key == "OK") {
         if (within(0, 1)) s.okido = static_cast<std::int16_t>(*value);
     } else if (report) {

@@ -56,7 +56,8 @@ std::string stateOf(Loaded& l) {
            on(c.isTicked(Ctl::chkCrop)) + " cropField=" + on(c.isEnabled(Ctl::Text_crop)) +
            c.text(Ctl::Text_crop) + " popup=" + std::to_string(s.LogAfdruk) +
            on(c.isTicked(Ctl::chkLogafdruk)) + " okido=" + std::to_string(s.okido) +
-           " colours=" + colours + " messages=" + std::to_string(l.messages.size()) + " ";
+           " colours=" + colours + " ink=" + on(s.inkBox) + on(s.verify) +
+           " messages=" + std::to_string(l.messages.size()) + " ";
 }
 
 TEST(SettingsFile, LinesAndTheirOrder) {
@@ -94,6 +95,8 @@ TEST(SettingsFile, LinesAndTheirOrder) {
         {"forced size 0 clears an earlier one", {"FORCEA4 = 2", "ROTATE = 1", "FORCEA4 = 0"},
          {"A3=00", "kantel=1", "rotate=00", "cropField=01.00"}},
         {"log popup and completion message", {"POPUPTXT = 0", "OK = 1"}, {"popup=00", "okido=1"}},
+        {"ink box and verification, other values do nothing", {"INKBOX = 1", "VERIFY = 1", "VERIFY = 2"},
+         {"ink=11", "messages=0"}},
         {"comments, short lines and lines without separator are silent",
          {"%% COUNTRY = 44", "ab", "", "COUNTRY: 44", "FOO =1"}, {"LANG=NL", "messages=0"}},
         {"values beyond 16 bits do nothing", {"MARGINLENGTH = 40000", "MARGINWIDTH = 1e400", "COUNTRY = -70000"},

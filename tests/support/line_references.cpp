@@ -1,10 +1,12 @@
 #include "line_references.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "analysis_pass.h"
 #include "gray_to_colour.h"
 #include "zarn/colour_boxes.h"
+#include "zarn/numbers.h"
 
 namespace zarn::testing {
 
@@ -55,12 +57,19 @@ BodyEnd rewriteBodyByLines(InputStream& in, OutputFile& out, const BodyRules& ru
 
 void scanBodyByLines(ConversionState& c) {
     JobGeometry& g = c.geo;
+    const bool ink = c.settings.inkBox;
+    double widest = -1;
     std::string_view line;
     while (c.input.nextLine(line)) {
         const std::size_t p1 = line.find(' ');
         if (p1 == line.npos) continue;
         const std::size_t p2 = line.find(' ', p1 + 1);
-        if (p2 == line.npos || p2 + 1 >= line.size() || line[p2 + 1] != 'l') continue;
+        if (ink && line.substr(p1 + 1, p2 - p1 - 1) == "w")
+            widest = std::max(widest, line.size() < 5 && line.starts_with("2 w")
+                                          ? 10.0
+                                          : std::fabs(wordValue(line.substr(0, p1 + 1))));
+        if (p2 == line.npos || p2 + 1 >= line.size()) continue;
+        if (line[p2 + 1] != 'l' && !(ink && line[p2 + 1] == 'm')) continue;
         std::int32_t x, y;
         readXY(line, p1, p2, x, y);
         g.max_x_units = std::max(g.max_x_units, x);
@@ -68,6 +77,10 @@ void scanBodyByLines(ConversionState& c) {
         g.min_x_units = std::min(g.min_x_units, x);
         g.min_y_units = std::min(g.min_y_units, y);
     }
+    if (!ink) return;
+    const auto half = static_cast<std::int32_t>(std::ceil((widest < 0 ? 1 : widest) / 2));
+    g.max_x_units += half, g.max_y_units += half;
+    g.min_x_units -= half, g.min_y_units -= half;
 }
 
 }  // namespace zarn::testing

@@ -76,10 +76,11 @@ struct Measured {
     bool operator==(const Measured&) const = default;
 };
 
-Measured measure(const std::string& body, bool fast) {
+Measured measure(const std::string& body, bool fast, bool inkBox = false) {
     ScratchDir dir;
     testing::writeFile(dir.file("in"), body);
     JobSettings settings;
+    settings.inkBox = inkBox;
     ConversionState c(settings);
     c.input.open(dir.file("in"));
     if (fast)
@@ -109,13 +110,20 @@ TEST(JobGeometry, FastBodyScanMatchesTheGeneralReader) {
                             "x y l",
                             "+7 -0.5 l",
                             "00000000012 3 l",
-                            "1 2 l 3 4 l"};
+                            "1 2 l 3 4 l",
+                            "2 w",
+                            "2 w ",
+                            "2 w 0.1 g",
+                            "-7.5 w",
+                            " w",
+                            "12 w0"};
     std::mt19937 random(7);
     for (int round = 0; round < 400; ++round) {
         std::string body;
         const int count = static_cast<int>(random() % 40);
         for (int k = 0; k < count; ++k) body += pieces[random() % std::size(pieces)];
-        ASSERT_EQ(measure(body, true), measure(body, false)) << body;
+        for (const bool ink : {false, true})
+            ASSERT_EQ(measure(body, true, ink), measure(body, false, ink)) << ink << body;
     }
     std::string big;
     while (big.size() < 3 * InputStream::kBufferSize)
@@ -131,6 +139,25 @@ TEST(JobGeometry, FastBodyScanMatchesTheGeneralReader) {
     const Measured fast = measure(big, true);
     EXPECT_EQ(fast, measure(big, false));
     EXPECT_EQ(fast.minX, 0);
+    big += "33 w " + std::string(InputStream::kBufferSize, 'x') + "\r\n" +
+           std::string(InputStream::kBufferSize, '0') + "5 6 m\r\n";
+    EXPECT_EQ(measure(big, true, true), measure(big, false, true));
+}
+
+// With the ink box, a track's start counts, and the box reaches half the widest pen further.
+TEST(JobGeometry, InkBoxAddsTrackStartsAndHalfTheWidestPen) {
+    const std::pair<const char*, Measured> rows[] = {
+        {"100 200 m\r\n300 400 l\r\n", {301, 401, 99, 199, 2}},         // no pen set: width 1
+        {"2 w\r\n100 200 m\r\n300 400 l\r\n", {305, 405, 95, 195, 3}},  // drawn as 10 w
+        {"2 w 0.1 g\r\n7 w\r\n300 400 l\r\n", {304, 404, 296, 396, 3}},
+        {"1e12 w\r\n", {}},  // half of it does not fit 32 bits
+    };
+    for (const auto& [body, want] : rows) {
+        if (want.lines == 0)
+            EXPECT_THROW(measure(body, true, true), ConversionError);
+        else
+            EXPECT_EQ(measure(body, true, true), want) << body;
+    }
 }
 
 }  // namespace

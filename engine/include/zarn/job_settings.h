@@ -37,6 +37,10 @@ struct JobSettings {
     // The ticks of the colour boxes, in the order of kColourBoxes.
     std::array<bool, kColourBoxCount> colourTicked = startColourTicks();
 
+    // Additions, off unless the settings file or the batch converter turns them on.
+    bool inkBox = false;  // the box holds the ink: track starts and half the widest pen too
+    bool verify = false;  // Ghostscript checks the output's marks against its boxes
+
     bool english() const { return LANG == "UK"; }
 };
 
