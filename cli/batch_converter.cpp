@@ -185,6 +185,13 @@ private:
             if (const Identity id = identityOf(*written); id != Identity{0, 0})
                 writtenFor_.emplace(id, files.front());
         if (r.outcome != DropOutcome::Completed) return fail(files.front(), r.message);
+        // A warning leaves the status alone; a verification that fails or cannot be made
+        // counts as a file not converted, although its output and log stay.
+        for (const std::string& warning : r.warnings) say(files.front(), warning);
+        if (r.verification) {
+            for (const std::string& line : r.verification->lines) say(files.front(), line);
+            if (!r.verification->passed) status_ = 1;
+        }
         if (!o_.quiet) out_ << shown(r.output_path) << "\n" << shown(r.log_path) << "\n";
     }
 
@@ -204,6 +211,12 @@ private:
         struct stat st {};
         if (::stat(path.c_str(), &st) != 0) return {0, 0};
         return {st.st_dev, st.st_ino};
+    }
+
+    // A log line about `file`, without the blank that begins it in the log.
+    void say(const std::string& file, const std::string& line) {
+        err_ << kProgram << ": " << shown(file) << ": "
+             << std::string_view(line).substr(line.starts_with(' ') ? 1 : 0) << "\n";
     }
 
     void fail(const std::string& file, const std::string& message) {

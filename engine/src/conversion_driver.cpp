@@ -13,7 +13,9 @@
 
 #include "analysis_pass.h"
 #include "conversion_state.h"
+#include "ghostscript.h"
 #include "output_names.h"
+#include "page_check.h"
 #include "rewrite_pass.h"
 #include "zarn/conversion.h"
 #include "zarn/conversion_error.h"
@@ -74,6 +76,7 @@ private:
         c_.output.flush();
         c_.log.flush();
         runRewritePass(c_);
+        checkWrittenBoxes();
         closeAll();
         return finish();
     }
@@ -113,12 +116,32 @@ private:
         c_.log_path = std::move(names.log);
     }
 
+    // Page warnings always; with VERIFY they and Ghostscript's verdict end the log.
+    void checkWrittenBoxes() {
+        warnings_ = pageWarnings(c_);
+        if (!c_.settings.verify) return;
+        c_.output.flush();  // Ghostscript reads the output whole
+        verification_ = verifyOutput();
+        for (const auto* lines : {&warnings_, &verification_->lines})
+            for (const std::string& line : *lines) c_.log.line(line);
+    }
+
+    Verification verifyOutput() const {
+        const InkMeasurement ink = measureInk(c_.output_path);
+        if (ink.status != InkMeasurement::Status::Measured)
+            return {false, {texts::kNotVerified.in(c_.english) + ink.detail}};
+        BoxCheck check = checkMarks(c_, ink.marks);
+        return {check.passed, std::move(check.lines)};
+    }
+
     DropResult finish() {
         const JobSettings& s = c_.settings;
         if (s.LogAfdruk == 1 && !platform_.openTextViewer(c_.log_path))
             throw ConversionError("no text viewer could be started for " + c_.log_path,
                                   aboutFile(c_.log_path));
         DropResult result = outcome(DropOutcome::Completed);
+        result.warnings = warnings_;
+        result.verification = verification_;
         if (s.okido == 1) {
             platform_.beep();
             result.message = texts::kCompleted.in(c_.english);
@@ -253,6 +276,8 @@ private:
     const DroppedData& data_;
     Platform& platform_;
     ConversionState c_;
+    std::vector<std::string> warnings_;
+    std::optional<Verification> verification_;
 };
 
 }  // namespace

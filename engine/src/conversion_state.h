@@ -24,6 +24,16 @@ struct JobGeometry {
     std::int32_t job_width_ps = 0, job_height_ps = 0;
 };
 
+// The boxes the output header wrote, in PS units, for the checks that follow the output.
+struct WrittenBoxes {
+    std::int32_t llx = 0, lly = 0, urx = 0, ury = 0;  // the %%BoundingBox
+    // Print mode: the page, its sides as the job meets them (turned when a forced page is
+    // rotated), and which forced size it is ("A4", "A3"; none when it follows the job).
+    bool page = false;
+    std::int32_t pageWidth = 0, pageHeight = 0;
+    const char* forced = nullptr;
+};
+
 struct ConversionState {
     explicit ConversionState(JobSettings& s) : settings(s), english(s.english()) {}
 
@@ -43,6 +53,7 @@ struct ConversionState {
     OutputFile log;
     FileIdentity input_read;  // the input as the analysis pass found it on opening it
     JobGeometry geo;
+    WrittenBoxes written;
 };
 
 // Both passes read the one file, all of it, and nothing else.

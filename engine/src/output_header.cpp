@@ -24,14 +24,32 @@ std::int32_t marginPs(const char* field, std::int16_t mm, std::int32_t whenZero)
 struct PageBox {
     bool present = false;
     std::string sides;  // " 595 841"
+    std::int32_t width = 0, height = 0;
+    const char* forced = nullptr;
 };
 
 PageBox pageBox(const JobSettings& s, std::int32_t width, std::int32_t height) {
     if (s.Force_A4 == 0 && s.Force_A3 == 0)
-        return {true, " " + intText(width) + " " + intText(height)};
-    if (s.Force_A4 == 1) return {true, signedItem(s.A4_kortPS) + signedItem(s.A4_langPS)};
-    if (s.Force_A3 == 1) return {true, signedItem(s.A4_langPS) + signedItem(s.A3_langPS)};
+        return {true, " " + intText(width) + " " + intText(height), width, height};
+    if (s.Force_A4 == 1)
+        return {true, signedItem(s.A4_kortPS) + signedItem(s.A4_langPS), s.A4_kortPS, s.A4_langPS,
+                "A4"};
+    if (s.Force_A3 == 1)
+        return {true, signedItem(s.A4_langPS) + signedItem(s.A3_langPS), s.A4_langPS, s.A3_langPS,
+                "A3"};
     return {};
+}
+
+void recordBoxes(ConversionState& c, std::int32_t llx, std::int32_t lly, std::int32_t urx,
+                 std::int32_t ury, const PageBox& page) {
+    WrittenBoxes& w = c.written;
+    w = {llx, lly, urx, ury};
+    if (c.settings.pageregel != 1 || !page.present) return;
+    const bool turned = page.forced && c.settings.kantel == 0;
+    w.page = true;
+    w.pageWidth = turned ? page.height : page.width;
+    w.pageHeight = turned ? page.width : page.height;
+    w.forced = page.forced;
 }
 
 }  // namespace
@@ -69,6 +87,7 @@ void writeOutputHeader(ConversionState& c) {
     out.line("%%BoundingBox: " + intText(jobLeft) + " " + intText(jobBottom) + " " +
              intText(pageWidth) + " " + intText(pageHeight));
     const PageBox page = pageBox(s, pageWidth, pageHeight);
+    recordBoxes(c, jobLeft, jobBottom, pageWidth, pageHeight, page);
     if (print && page.present) out.line("%%PageBoundingBox: 0 0" + page.sides);
     requireLine(c, "%%En");
     copyLine(c);

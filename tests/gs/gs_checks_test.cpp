@@ -459,5 +459,88 @@ INSTANTIATE_TEST_SUITE_P(Eps, EpsCrop,
                                             }))),
                          caseName);
 
+// ---------------------------------------------------------------------------------------------
+// The ink box
+
+// clang-format off
+const std::vector<Mode> kInkModes{
+    {"eps_ink", {"--eps", "--ink-box", "--end-margin=0", "--extra-width=0"}, true, 1, 0},
+    {"print_ink", {"--print", "--ink-box", "--end-margin=0", "--extra-width=0"}, false, 3, 3},
+};
+// clang-format on
+
+class InkBox : public Output {};
+
+// Every mark lies inside the box (up to 1 pt of rounding), and the box is no more than 1 pt
+// plus half the widest pen larger than the marks.
+TEST_P(InkBox, HoldsEveryMarkAndNoMore) {
+    const Mode& mode = std::get<Mode>(GetParam());
+    const std::string output = converted();
+    ASSERT_FALSE(output.empty());
+    const OutputGeometry g = geometryOf(readFile(output));
+    if (g.box.llx < 0 || g.box.lly < 0) GTEST_SKIP() << "marks below 0 lie off the page";
+    const auto m =
+        marks({"-dDEVICEWIDTHPOINTS=5000", "-dDEVICEHEIGHTPOINTS=5000", "-dFIXEDMEDIA"}, output);
+    ASSERT_TRUE(m);
+    const double inside = 1 + g.slack, larger = 1 + g.slack + g.halfWidth;
+    // How far each edge of the box (margins aside) lies beyond the marks: left, bottom, right, top.
+    const double beyond[] = {m->llx - g.box.llx, m->lly - g.box.lly,
+                             g.box.urx - mode.widthMargin - m->urx,
+                             g.box.ury - mode.endMargin - m->ury};
+    for (const double d : beyond) {
+        EXPECT_GE(d, -inside) << "marks " << *m << ", box " << g.box;
+        EXPECT_LE(d, larger) << "marks " << *m << ", box " << g.box;
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, InkBox,
+                         ::testing::Combine(::testing::ValuesIn(inputs()),
+                                            ::testing::ValuesIn(kInkModes)),
+                         caseName);
+
+// ---------------------------------------------------------------------------------------------
+// Verification
+
+// Ghostscript's verdict ends the log and stderr and decides the exit status; a page warning is
+// said either way.
+TEST_F(GhostscriptTest, VerificationNamesTheSidesAndDecidesTheStatus) {
+    Written wide;  // about 395 mm wide
+    wide.scale = "1";
+    wide.origin = "100 100";
+    wide.span = 20000;
+    wide.ending = {"showpage"};
+    const std::string input = materialise(inputs().front()), large = dir_.file("WIDE.P07");
+    writeFile(large, zarnFile(wide));
+    const std::vector<std::string> noMargins{"--end-margin=0", "--extra-width=0", "--lang=uk"};
+    // clang-format off
+    const struct { std::vector<std::string> args; int status; std::vector<const char*> says; } cases[] = {
+        {{"--eps", input}, 1, {" Marks outside the BoundingBox: left 0.9 mm, bottom 0.9 mm, right 0.4 mm, top 0.7 mm",
+                               " The ink box (INKBOX = 1, --ink-box) would hold every mark"}},
+        {{"--eps", "--ink-box", input}, 0, {" Verified: every mark lies inside the BoundingBox"}},
+        {{"--print", "--ink-box", "--force=a4", large}, 1,
+         {" Warning: the job is ", " the forced A4 page 210 x 297 mm: the film will be cut",
+          " Verified: every mark lies inside the BoundingBox", " Marks outside the page: right "}},
+    };
+    // clang-format on
+    for (const auto& c : cases) {
+        std::vector<std::string> argv{ZARN_CONVERTER, "--no-settings", "--verify", "-q"};
+        argv.insert(argv.end(), noMargins.begin(), noMargins.end());
+        argv.insert(argv.end(), c.args.begin(), c.args.end());
+        const RunResult r = run(argv);
+        EXPECT_EQ(r.status, c.status) << r.err;
+        const std::string logged =
+            readFile(dir_.file(c.args.back() == input ? "GS_E07_log.TXT" : "WIDE_E07_log.TXT"));
+        for (const char* line : c.says) {
+            EXPECT_NE(r.err.find(line + 1), std::string::npos) << r.err;
+            EXPECT_NE(logged.find(line), std::string::npos) << line;
+        }
+    }
+    const RunResult missing =
+        run({"env", "PATH=/nonexistent", ZARN_CONVERTER, "--no-settings", "--verify", input});
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_NE(missing.err.find("Niet gecontroleerd: Ghostscript"), std::string::npos)
+        << missing.err;
+}
+
 }  // namespace
 }  // namespace zarn::gs

@@ -24,11 +24,22 @@ enum class DropOutcome {
     ErrorExit,     // message shown, platform.endProgram() called
 };
 
+// Ghostscript's check of a completed output (with VERIFY): the lines added to the log, and
+// whether every mark lay inside the boxes written.
+struct Verification {
+    bool passed = false;
+    std::vector<std::string> lines;
+};
+
 struct DropResult {
     DropOutcome outcome = DropOutcome::ErrorExit;
     std::string message;      // the text shown (lines joined by CR); empty when none was shown
     std::string output_path;  // known once the names were derived
     std::string log_path;
+    // Of a completed conversion, in the log's language: where the film would be cut (print
+    // mode, always; in the log with VERIFY only), and the verification when it was asked for.
+    std::vector<std::string> warnings;
+    std::optional<Verification> verification;
 };
 
 // The files a conversion of `input` writes, beside it; none when the conversion would refuse

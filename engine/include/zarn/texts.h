@@ -126,4 +126,30 @@ inline constexpr Bilingual kEventuallyAndY{"en Y =", "and Y = "};
 inline constexpr Bilingual kForcedA3{" Maar met afgedwongen A3! ", " But with Forced A3! "};
 inline constexpr Bilingual kCropFactorNote{"en knipfactor ", "and cropfactor "};
 
+// Checks of the written boxes, added to the log with VERIFY (and said by the batch converter).
+// Page warnings: "<kJobIs>312 x 455 mm<kForcedPage>A4<kPage>210 x 297 mm<kFilmCut>".
+inline constexpr Bilingual kJobIs{" Let op: de job is ", " Warning: the job is "};
+inline constexpr Bilingual kForcedPage{", de afgedwongen ", ", the forced "};
+inline constexpr Bilingual kPage{" pagina ", " page "};
+inline constexpr Bilingual kFilmCut{": de film wordt afgesneden", ": the film will be cut"};
+// "<kJobStartsAt>-3 x 0 mm<kOffThePage>"
+inline constexpr Bilingual kJobStartsAt{" Let op: de job begint bij ",
+                                        " Warning: the job starts at "};
+inline constexpr Bilingual kOffThePage{", links van of onder de pagina: de film wordt afgesneden",
+                                       ", left of or below the page: the film will be cut"};
+// Verification by Ghostscript: "<kOutsideBox>left 1.2 mm, bottom 1.2 mm".
+inline constexpr Bilingual kVerifiedBox{" Gecontroleerd: alle inkt ligt binnen de BoundingBox",
+                                        " Verified: every mark lies inside the BoundingBox"};
+inline constexpr Bilingual kVerifiedPage{" Gecontroleerd: alle inkt ligt op de pagina",
+                                         " Verified: every mark lies on the page"};
+inline constexpr Bilingual kOutsideBox{" Inkt buiten de BoundingBox: ",
+                                       " Marks outside the BoundingBox: "};
+inline constexpr Bilingual kOutsidePage{" Inkt buiten de pagina: ", " Marks outside the page: "};
+inline constexpr Bilingual kSides[4]{
+    {"links ", "left "}, {"onder ", "bottom "}, {"rechts ", "right "}, {"boven ", "top "}};
+inline constexpr Bilingual kInkBoxWouldHold{
+    " De inktbox (INKBOX = 1, --ink-box) zou alle inkt omvatten",
+    " The ink box (INKBOX = 1, --ink-box) would hold every mark"};
+inline constexpr Bilingual kNotVerified{" Niet gecontroleerd: ", " Not verified: "};
+
 }  // namespace zarn::texts

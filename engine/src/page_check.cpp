@@ -1,0 +1,87 @@
+#include "page_check.h"
+
+#include <array>
+#include <charconv>
+
+#include "zarn/numbers.h"
+#include "zarn/texts.h"
+
+namespace zarn {
+
+namespace {
+
+constexpr double kMmPerPs = 25.4 / 72;
+// A box edge is a whole PS unit, the translate a whole Zarn unit: a mark up to this far
+// beyond an edge is the rounding, not a cut.
+constexpr double kRoundingPs = 1.0;
+
+std::string wholeMm(std::int32_t ps) { return intText(floorHalfUp32(ps * kMmPerPs)); }
+
+std::string sizeMm(std::int32_t width, std::int32_t height) {
+    return wholeMm(width) + " x " + wholeMm(height) + " mm";
+}
+
+// A distance in mm with one decimal, from the C locale's rules whatever the user's.
+std::string tenthsMm(double ps) {
+    char text[32];
+    const auto end =
+        std::to_chars(text, text + sizeof text, ps * kMmPerPs, std::chars_format::fixed, 1).ptr;
+    return std::string(text, end) + " mm";
+}
+
+// How far the marks stick out of a box, per side: left, bottom, right, top.
+std::array<double, 4> overhang(const InkExtent& m, double llx, double lly, double urx, double ury) {
+    return {llx - m.llx, lly - m.lly, m.urx - urx, m.ury - ury};
+}
+
+// The sides that stick out, as "left 1.2 mm, bottom 1.2 mm"; empty when none does.
+std::string sidesOut(const std::array<double, 4>& out, bool english) {
+    std::string text;
+    for (std::size_t side = 0; side < out.size(); ++side) {
+        if (out[side] <= kRoundingPs) continue;
+        if (!text.empty()) text += ", ";
+        text += texts::kSides[side].in(english) + tenthsMm(out[side]);
+    }
+    return text;
+}
+
+}  // namespace
+
+std::vector<std::string> pageWarnings(const ConversionState& c) {
+    const WrittenBoxes& w = c.written;
+    const bool en = c.english;
+    std::vector<std::string> lines;
+    if (!w.page) return lines;
+    if (w.forced && (w.urx > w.pageWidth || w.ury > w.pageHeight))
+        lines.push_back(texts::kJobIs.in(en) + sizeMm(w.urx, w.ury) + texts::kForcedPage.in(en) +
+                        w.forced + texts::kPage.in(en) + sizeMm(w.pageWidth, w.pageHeight) +
+                        texts::kFilmCut.in(en));
+    if (w.llx < 0 || w.lly < 0)
+        lines.push_back(texts::kJobStartsAt.in(en) + wholeMm(w.llx) + " x " + wholeMm(w.lly) +
+                        " mm" + texts::kOffThePage.in(en));
+    return lines;
+}
+
+BoxCheck checkMarks(const ConversionState& c, const std::optional<InkExtent>& marks) {
+    const WrittenBoxes& w = c.written;
+    const bool en = c.english;
+    // Nothing drawn sticks out of anything.
+    const InkExtent m =
+        marks.value_or(InkExtent{1.0 * w.llx, 1.0 * w.lly, 1.0 * w.llx, 1.0 * w.lly});
+    BoxCheck check;
+    const std::string boxOut = sidesOut(overhang(m, w.llx, w.lly, w.urx, w.ury), en);
+    check.lines.push_back(boxOut.empty() ? texts::kVerifiedBox.in(en)
+                                         : texts::kOutsideBox.in(en) + boxOut);
+    if (!boxOut.empty() && !c.settings.inkBox)
+        check.lines.push_back(texts::kInkBoxWouldHold.in(en));
+    std::string pageOut;
+    if (w.page) {
+        pageOut = sidesOut(overhang(m, 0, 0, w.pageWidth, w.pageHeight), en);
+        check.lines.push_back(pageOut.empty() ? texts::kVerifiedPage.in(en)
+                                              : texts::kOutsidePage.in(en) + pageOut);
+    }
+    check.passed = boxOut.empty() && pageOut.empty();
+    return check;
+}
+
+}  // namespace zarn
