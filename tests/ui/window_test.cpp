@@ -12,7 +12,9 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextBrowser>
+#include <QTextLayout>
 #include <array>
 #include <cstdio>
 #include <memory>
@@ -36,9 +38,19 @@ namespace {
 QString captionOf(QWidget* w) {
     if (w->isWindow()) return w->windowTitle();
     if (auto* box = qobject_cast<QGroupBox*>(w)) return box->title();
-    if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->property("caption").toString();
-    if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
-    return {};
+    return w->property("caption").toString();
+}
+
+// What a control shows of its caption: its lines trimmed, blank lines run together, joined
+// by "|".
+std::string shownLines(QWidget* w) {
+    auto* l = qobject_cast<QLabel*>(w);
+    const QString text = l ? l->text() : qobject_cast<QAbstractButton*>(w)->text();
+    QStringList lines;
+    for (const QString& line : text.split(QLatin1Char('\n')))
+        if (!line.trimmed().isEmpty() || lines.isEmpty() || !lines.back().isEmpty())
+            lines << line.trimmed();
+    return lines.join(QLatin1Char('|')).toStdString();
 }
 
 // Every control's state and what the handlers keep of it, one word each.
@@ -201,6 +213,33 @@ TEST_F(WindowTest, DropsReachTheConversion) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+// A wrapping caption breaks at its line breaks and its runs of spaces (the built-in ones'
+// showing as blank lines), inside a line of its own only when it must, and never runs past
+// its control.
+TEST_F(WindowTest, CaptionsBreakWhereTheirSpacesSay) {
+    // The settings file, a control, and the lines it shows.
+    const std::tuple<const char*, const char*, const char*> rows[] = {
+        {nullptr, "Label3",
+         "|Input    =    *.P*|ZARN1 postscript file||Output = *_E*.ps /.eps|postscript of  EPS  "
+         "file"},
+        {nullptr, "Label10", "NO Pagebounding|NO Statusdict|NO Showpage"},
+        {nullptr, "Label11", "Plus Pagebounding|en Statusdict"},
+        {nullptr, "optAfdruk_0", "EPS Mode|voor 2e file"},
+        {"", "Label3",
+         "|Input  =  *.P*|ZARN1 postscript file||Output = *_E*.ps /.eps|postscript  of  EPS file"},
+        {"COUNTRY = 44\r\n", "Label3",
+         "|Input    =    *.P*|ZARN1 postscript file||Output = *_E*.ps /.eps|postscript  or  EPS "
+         "file"}};
+    for (const auto& [ini, name, lines] : rows) {
+        open(ini);
+        QWidget* control = find(name);
+        EXPECT_EQ(shownLines(control), lines) << name;
+        auto* l = qobject_cast<QLabel*>(control);
+        for (const QString& line : l ? l->text().split(QLatin1Char('\n')) : QStringList())
+            EXPECT_LE(QFontMetrics(l->font()).horizontalAdvance(line), l->width()) << name;
+    }
+}
+
 // The language chosen at load reaches every caption of the table and the help button, which
 // shows the shipped help (explaining every settings key) or says that it is missing.
 TEST_F(WindowTest, LanguageReachesCaptionsAndHelp) {
@@ -233,6 +272,16 @@ TEST_F(WindowTest, LanguageReachesCaptionsAndHelp) {
         for (const std::string_view key : keys)
             EXPECT_EQ(shown && viewer->browser()->toPlainText().contains(QLatin1String(key)), shown)
                 << key;
+        // However narrow the viewer, no line of the help breaks inside "%%".
+        QTextDocument* help = shown ? viewer->browser()->document() : nullptr;
+        for (int width = 200; help && width <= 800; width += 10) {
+            help->setTextWidth(width);
+            for (QTextBlock b = help->begin(); b.isValid(); b = b.next())
+                for (int i = 0; i + 1 < b.layout()->lineCount(); ++i) {
+                    const QTextLine line = b.layout()->lineAt(i);
+                    EXPECT_NE(b.text().mid(line.textStart() + line.textLength() - 1, 2), "%%");
+                }
+        }
         if (viewer) viewer->close();
     }
 }
