@@ -16,6 +16,7 @@
 #include "ghostscript.h"
 #include "output_names.h"
 #include "page_check.h"
+#include "progress_meter.h"
 #include "rewrite_pass.h"
 #include "zarn/conversion.h"
 #include "zarn/conversion_error.h"
@@ -46,7 +47,7 @@ std::string fullPath(const std::string& path) {
 class Conversion {
 public:
     Conversion(const DroppedData& data, JobSettings& settings, Platform& platform)
-        : data_(data), platform_(platform), c_(settings) {}
+        : data_(data), platform_(platform), c_(settings), progress_(platform) {}
 
     DropResult run() noexcept {
         try {
@@ -70,12 +71,17 @@ private:
         c_.output.create(c_.folder.file(c_.output_path), "output");
         c_.log.create(c_.folder.file(c_.log_path), "log");
         writeLogFrame();
+        const auto size = static_cast<std::uint64_t>(c_.input.identity().size);
+        c_.input.onRead([this](std::uint64_t offset) { progress_.readTo(offset); });
+        progress_.startPass(0, size);
         runAnalysisPass(c_);
         // The log is complete. The output and the log stay open, and so locked, until the end.
         c_.input.close();
         c_.output.flush();
         c_.log.flush();
+        progress_.startPass(1, size);
         runRewritePass(c_);
+        progress_.finish();
         checkWrittenBoxes();
         closeAll();
         return finish();
@@ -276,6 +282,7 @@ private:
     const DroppedData& data_;
     Platform& platform_;
     ConversionState c_;
+    ProgressMeter progress_;
     std::vector<std::string> warnings_;
     std::optional<Verification> verification_;
 };

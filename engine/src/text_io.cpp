@@ -94,6 +94,7 @@ std::size_t InputStream::fill(std::size_t want) {
             throw ConversionError("cannot read " + path_ + ": " + systemReason(), aboutFile(path_));
         if (got == 0) eof_ = true;
         end_ += static_cast<std::size_t>(got);
+        if (got > 0 && onRead_) onRead_(base_ + end_);
     }
     return end_ - pos_;
 }

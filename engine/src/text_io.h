@@ -140,6 +140,8 @@ public:
     // Absolute offset of the read position in the file.
     std::uint64_t offset() const { return base_ + pos_; }
     const std::string& path() const { return path_; }
+    // Called after each read from the file with the offset read up to; kept across opens.
+    void onRead(std::function<void(std::uint64_t)> readTo) { onRead_ = std::move(readTo); }
 
 private:
     [[noreturn]] void endedWhileALineWasExpected() const;
@@ -152,6 +154,7 @@ private:
     std::uint64_t base_ = 0;  // file offset of buf_[0]
     bool eof_ = false;
     std::uint64_t lines_ = 0;
+    std::function<void(std::uint64_t)> onRead_;
     // For the message when the input ends early: a file whose lines end in LF alone reads as
     // one line.
     bool lineEndedAtCr_ = false, loneLineFeed_ = false;

@@ -17,6 +17,7 @@ struct RecordingPlatform : Platform {
     };
     std::vector<Message> messages;
     std::vector<std::string> opened;
+    std::vector<int> percents;
     int beeps = 0;
     int ended = 0;
     bool viewerWorks = true;
@@ -30,6 +31,7 @@ struct RecordingPlatform : Platform {
         return viewerWorks;
     }
     void beep() override { ++beeps; }
+    void progress(int percent) override { percents.push_back(percent); }
     void endProgram() override { ++ended; }
 };
 

@@ -4,6 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "test_support.h"
 
 namespace zarn {
@@ -137,6 +140,23 @@ TEST(Drop, FinishOpensTheLogAndConfirms) {
     EXPECT_TRUE(got.platform.opened.empty());
     EXPECT_TRUE(got.platform.messages.empty());
     EXPECT_EQ(got.platform.beeps, 0);
+}
+
+// A conversion tells how far its two passes are: 0 to 100, rising, at most once a buffer read.
+TEST(Drop, ProgressRisesThroughBothPasses) {
+    ScratchDir dir;
+    Board board;
+    board.body.insert(board.body.begin() + 1, 700000, "0 0 l");  // 5 MB, five buffers a pass
+    const std::vector<int> got =
+        testing::convert(dir, board.bytes(), quietSettings()).platform.percents;
+    ASSERT_FALSE(got.empty());
+    EXPECT_EQ(got.front(), 0);
+    EXPECT_EQ(got.back(), 100);
+    EXPECT_TRUE(std::is_sorted(got.begin(), got.end(), std::less_equal<>()))
+        << ::testing::PrintToString(got);
+    EXPECT_TRUE(std::any_of(got.begin(), got.end(), [](int p) { return p > 0 && p < 50; }));
+    EXPECT_TRUE(std::any_of(got.begin(), got.end(), [](int p) { return p > 50 && p < 100; }));
+    EXPECT_LE(got.size(), 2 * 6 + 2u);
 }
 
 TEST(Drop, AViewerThatCannotStartIsARuntimeFailureAfterTheFilesAreComplete) {

@@ -19,6 +19,9 @@ public:
     // Opens the log in a text viewer without waiting for it; false when none could be started.
     virtual bool openTextViewer(const std::string& path) = 0;
     virtual void beep() = 0;
+    // How far a running conversion is through its two passes, in whole percent from 0 to 100;
+    // told when the percent changes, at most once for each buffer of input read.
+    virtual void progress(int /*percent*/) {}
     // Called once after the error exit has shown its message.
     virtual void endProgram() = 0;
 };
