@@ -28,6 +28,7 @@
 #include "test_support.h"
 #include "zarn/colour_boxes.h"
 #include "zarn/ui/captions.h"
+#include "zarn/ui/conversion_hold.h"
 #include "zarn/ui/help_viewer.h"
 #include "zarn/ui/main_window.h"
 
@@ -211,6 +212,54 @@ TEST_F(WindowTest, DropsReachTheConversion) {
     EXPECT_TRUE(testing::fileExists(dir.file("caf\xe9_E01.ps")));
     EXPECT_EQ(platform.ended, 0);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+// While a conversion holds the window, what the user does to it is discarded, not applied
+// once the conversion returns; after the delay its progress shows over the drop zone.
+TEST_F(WindowTest, AConversionShowsProgressAndDiscardsInput) {
+    open();
+    auto* box = find<QAbstractButton>("chkBlue");
+    auto* field = find<QLineEdit>("Text_breed");
+    field->setFocus();
+    field->clear();
+    // A key for the field and a click on the box, queued as the desktop queues them.
+    auto queueInput = [&] {
+        QCoreApplication::postEvent(w->windowHandle(),
+                                    new QKeyEvent(QEvent::KeyPress, Qt::Key_7, {}, "7"));
+        const QPointF at = box->mapTo(w.get(), QPointF(6, box->height() / 2));
+        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+            QCoreApplication::postEvent(
+                w->windowHandle(),
+                new QMouseEvent(type, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, {}));
+    };
+    QMimeData data;
+    data.setData(QStringLiteral("text/uri-list"),
+                 "file://" + QByteArray::fromStdString(dir.path()) + "/BOARD.P01\r\n");
+    {
+        ConversionHold hold(*w, *find("Label3"), platform, std::chrono::milliseconds(50));
+        hold.progress(0);
+        queueInput();
+        EXPECT_EQ(w->findChild<QLabel*>(QStringLiteral("progress")), nullptr);
+        QTest::qSleep(60);
+        hold.progress(37);
+        auto* shown = w->findChild<QLabel*>(QStringLiteral("progress"));
+        ASSERT_NE(shown, nullptr);
+        EXPECT_TRUE(shown->isVisible());
+        EXPECT_EQ(shown->text(), "37 %");
+        EXPECT_FALSE(dragAndDrop(find("Label3"), &data));
+        queueInput();  // still queued when the conversion returns
+    }
+    QCoreApplication::processEvents();
+    EXPECT_EQ(platform.percents, (std::vector<int>{0, 37}));
+    EXPECT_EQ(w->findChild<QLabel*>(QStringLiteral("progress")), nullptr);
+    EXPECT_FALSE(box->isChecked());
+    EXPECT_EQ(field->text(), "");
+    EXPECT_FALSE(w->lastDrop());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    queueInput();  // the same input once the conversion has returned
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(box->isChecked());
+    EXPECT_EQ(field->text(), "7");
 }
 
 // A wrapping caption breaks at its line breaks and its runs of spaces (the built-in ones'

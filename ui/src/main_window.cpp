@@ -12,23 +12,12 @@
 
 #include "zarn/path_helpers.h"
 #include "zarn/texts.h"
+#include "zarn/ui/conversion_hold.h"
 #include "zarn/ui/drop_label.h"
 #include "zarn/ui/help_viewer.h"
 #include "zarn/ui/qt_platform.h"
 
 namespace zarn::ui {
-
-namespace {
-
-// Restores the normal cursor however the conversion ends.
-struct BusyCursor {
-    BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
-
-}  // namespace
 
 MainWindow::MainWindow(MainWindowOptions options, QWidget* parent)
     : QWidget(parent), options_(std::move(options)), handlers_(controls_, settings_) {
@@ -97,8 +86,8 @@ void MainWindow::Label3_OLEDragDrop(const DroppedData& data) {
     converting_ = true;
     captureWindowValues(controls_, settings_);
     {
-        BusyCursor busy;
-        lastDrop_ = convertDrop(data, settings_, *platform_);
+        ConversionHold hold(*this, *dropZone_, *platform_);
+        lastDrop_ = convertDrop(data, settings_, hold);
     }
     converting_ = false;
 }
