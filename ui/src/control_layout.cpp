@@ -5,8 +5,6 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
-#include <QStyle>
-#include <QStyleOptionGroupBox>
 #include <algorithm>
 #include <map>
 #include <optional>
@@ -124,18 +122,16 @@ QLatin1String colourBoxName(Ctl c) {
     return QLatin1String(name.data(), static_cast<qsizetype>(name.size()));
 }
 
-// Where a frame draws its border: a Qt group box draws it below the top of its caption, lower
-// than the frame the layout was drawn for.
-int borderTop(const QGroupBox& frame) {
-    QStyleOptionGroupBox option;
-    option.initFrom(&frame);
-    option.text = QStringLiteral("X");  // every frame has a caption
-    option.subControls = QStyle::SC_GroupBoxFrame | QStyle::SC_GroupBoxLabel;
-    option.textAlignment = frame.alignment();
-    option.lineWidth = 1;
-    return frame.style()
-        ->subControlRect(QStyle::CC_GroupBox, &option, QStyle::SC_GroupBoxFrame, &frame)
-        .top();
+// Where a frame draws its border: a Qt group box draws it below its caption, lower than the
+// frame the layout was drawn for, on the row just above its contents (the style's own frame
+// rectangle is the whole box, so it cannot say). The caption comes later; a stand-in gives
+// the border its place.
+int borderTop(QGroupBox& frame) {
+    const QString caption = frame.title();
+    if (caption.isEmpty()) frame.setTitle(QStringLiteral("X"));
+    const int top = frame.contentsRect().top() - 1;
+    frame.setTitle(caption);
+    return top;
 }
 
 // Chains the controls that take the focus by their places; the first one starts with the focus.
