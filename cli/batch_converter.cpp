@@ -1,6 +1,7 @@
 #include "batch_converter.h"
 
 #include "command_line.h"
+#include "json_report.h"
 
 #include <sys/stat.h>
 #include <unistd.h>
@@ -174,16 +175,17 @@ private:
         try {
             for (const std::string& file : files) drop.paths.push_back(absolute(file));
         } catch (const RunError& e) {
-            return fail(files.front(), texts::kRuntimeFailure.in(base_.english()) + e.what);
+            return notConverted(files.front(), texts::kRuntimeFailure.in(base_.english()) + e.what);
         }
         if (const std::string earlier = writtenBefore(drop.paths.front()); !earlier.empty())
-            return fail(files.front(), "not converted: its output or log was written for " +
-                                           shown(earlier) + " earlier in this run");
+            return notConverted(files.front(), "not converted: its output or log was written for " +
+                                                   shown(earlier) + " earlier in this run");
         JobSettings settings = base_;  // each drop as if it were the only one
         const DropResult r = zarn::convertDrop(drop, settings, platform_);
         for (const std::string* written : {&r.output_path, &r.log_path})
             if (const Identity id = identityOf(*written); id != Identity{0, 0})
                 writtenFor_.emplace(id, files.front());
+        if (o_.json) out_ << jsonRecord(files.front(), &r, {}) << "\n";
         if (r.outcome != DropOutcome::Completed) return fail(files.front(), r.message);
         // A warning leaves the status alone; a verification that fails or cannot be made
         // counts as a file not converted, although its output and log stay.
@@ -192,7 +194,8 @@ private:
             for (const std::string& line : r.verification->lines) say(files.front(), line);
             if (!r.verification->passed) status_ = 1;
         }
-        if (!o_.quiet) out_ << shown(r.output_path) << "\n" << shown(r.log_path) << "\n";
+        if (!o_.quiet && !o_.json)
+            out_ << shown(r.output_path) << "\n" << shown(r.log_path) << "\n";
     }
 
     // The input whose conversion wrote this one's output or log, or "". Files are known by
@@ -217,6 +220,12 @@ private:
     void say(const std::string& file, const std::string& line) {
         err_ << kProgram << ": " << shown(file) << ": "
              << std::string_view(line).substr(line.starts_with(' ') ? 1 : 0) << "\n";
+    }
+
+    // A FILE that never reached a conversion.
+    void notConverted(const std::string& file, const std::string& message) {
+        if (o_.json) out_ << jsonRecord(file, nullptr, message) << "\n";
+        fail(file, message);
     }
 
     void fail(const std::string& file, const std::string& message) {

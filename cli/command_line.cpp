@@ -35,6 +35,8 @@ const char* const kUsage =
     "  --verify            check the output with Ghostscript: every mark inside the box and\n"
     "                      the page, said in the log and here; a FILE that fails the check\n"
     "                      or cannot be checked counts as not converted (--no-verify)\n"
+    "  --json              print one JSON object a FILE (JSON Lines) instead of the paths:\n"
+    "                      the files, the outcome and the measurements\n"
     "  -q, --quiet         print nothing for a file that converted\n"
     "  -h, --help          show this help and exit\n"
     "  -V, --version       show the version and exit\n"
@@ -62,6 +64,7 @@ enum Id {
     kNoInkBox,
     kVerify,
     kNoVerify,
+    kJson,
 };
 
 constexpr option kLongOptions[] = {
@@ -82,6 +85,7 @@ constexpr option kLongOptions[] = {
     {"no-ink-box", no_argument, nullptr, kNoInkBox},
     {"verify", no_argument, nullptr, kVerify},
     {"no-verify", no_argument, nullptr, kNoVerify},
+    {"json", no_argument, nullptr, kJson},
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
@@ -129,6 +133,7 @@ void takeOption(int id, const std::string& value, Options& o) {
         case kNoInkBox: o.inkBox = false; break;
         case kVerify: o.verify = true; break;
         case kNoVerify: o.verify = false; break;
+        case kJson: o.json = true; break;
         case 'q': o.quiet = true; break;
         case 'h': o.help = true; break;
         case 'V': o.version = true; break;

@@ -21,6 +21,7 @@ struct Options {
     bool noSettings = false;
     bool oneDrop = false, richText = false;
     std::optional<bool> inkBox, verify;  // additions; none: as the settings file has it
+    bool json = false;                   // JSON Lines on stdout instead of the paths
     bool quiet = false;
     bool help = false, version = false;
     std::vector<std::string> files;

@@ -75,6 +75,7 @@ private:
         c_.input.onRead([this](std::uint64_t offset) { progress_.readTo(offset); });
         progress_.startPass(0, size);
         runAnalysisPass(c_);
+        c_.analysed = true;
         // The log is complete. The output and the log stay open, and so locked, until the end.
         c_.input.close();
         c_.output.flush();
@@ -215,7 +216,27 @@ private:
         r.outcome = what;
         r.output_path = c_.output_path;
         r.log_path = c_.log_path;
+        if (c_.analysed) r.measured = measurements();
         return r;
+    }
+
+    Measurements measurements() const {
+        const JobGeometry& g = c_.geo;
+        const WrittenBoxes& w = c_.written;
+        Measurements m;
+        m.stated_bounding_box = {g.bbox_llx, g.bbox_lly, g.bbox_urx, g.bbox_ury};
+        m.version7 = g.version7 == 1;
+        m.scale = g.zarn_scale;
+        m.translate_found = g.translate_found == 1;
+        m.origin_x = g.origin_x_units, m.origin_y = g.origin_y_units;
+        m.offset_x = g.offset_x_units, m.offset_y = g.offset_y_units;
+        m.min_x = g.min_x_units, m.min_y = g.min_y_units;
+        m.max_x = g.max_x_units, m.max_y = g.max_y_units;
+        m.job_width = g.job_width_ps, m.job_height = g.job_height_ps;
+        if (w.written) m.bounding_box = std::array{w.llx, w.lly, w.urx, w.ury};
+        if (w.page) m.page_box = std::array{0, 0, w.pageSides[0], w.pageSides[1]};
+        m.page_line = w.pageLine;
+        return m;
     }
 
     DropResult refuse(DropOutcome what, const Bilingual& message) {

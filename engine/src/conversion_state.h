@@ -1,6 +1,7 @@
 // The working state of one conversion: created empty at each drop, gone when it ends.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -26,12 +27,15 @@ struct JobGeometry {
 
 // The boxes the output header wrote, in PS units, for the checks that follow the output.
 struct WrittenBoxes {
+    bool written = false;                             // the output header has been written
     std::int32_t llx = 0, lly = 0, urx = 0, ury = 0;  // the %%BoundingBox
     // Print mode: the page, its sides as the job meets them (turned when a forced page is
     // rotated), and which forced size it is ("A4", "A3"; none when it follows the job).
     bool page = false;
     std::int32_t pageWidth = 0, pageHeight = 0;
     const char* forced = nullptr;
+    std::array<std::int32_t, 2> pageSides{};  // as the %%PageBoundingBox has them
+    std::string pageLine;                     // print mode: the page parameter line
 };
 
 struct ConversionState {
@@ -53,6 +57,7 @@ struct ConversionState {
     OutputFile log;
     FileIdentity input_read;  // the input as the analysis pass found it on opening it
     JobGeometry geo;
+    bool analysed = false;  // the analysis pass has run whole
     WrittenBoxes written;
 };
 

@@ -43,13 +43,14 @@ PageBox pageBox(const JobSettings& s, std::int32_t width, std::int32_t height) {
 void recordBoxes(ConversionState& c, std::int32_t llx, std::int32_t lly, std::int32_t urx,
                  std::int32_t ury, const PageBox& page) {
     WrittenBoxes& w = c.written;
-    w = {llx, lly, urx, ury};
+    w = {true, llx, lly, urx, ury};
     if (c.settings.pageregel != 1 || !page.present) return;
     const bool turned = page.forced && c.settings.kantel == 0;
     w.page = true;
     w.pageWidth = turned ? page.height : page.width;
     w.pageHeight = turned ? page.width : page.height;
     w.forced = page.forced;
+    w.pageSides = {page.width, page.height};
 }
 
 }  // namespace
@@ -94,8 +95,9 @@ void writeOutputHeader(ConversionState& c) {
     if (print && page.present) {
         const bool forced = s.Force_A4 != 0 || s.Force_A3 != 0;
         const std::string orientation = forced ? signedItem(s.kantel) + " " : " 1 ";
-        out.line("{statusdict begin" + page.sides + " 0" + orientation + "setpageparams " +
-                 "end} stopped pop");
+        c.written.pageLine = "{statusdict begin" + page.sides + " 0" + orientation +
+                             "setpageparams end} stopped pop";
+        out.line(c.written.pageLine);
     }
 }
 

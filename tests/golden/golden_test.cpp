@@ -12,7 +12,10 @@
 
 #include <gtest/gtest.h>
 
+#include <nlohmann/json.hpp>
+
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -189,6 +192,45 @@ TEST_P(Golden, MatchesExpectedFiles) {
     const std::set<std::string> gotFiles = filesIn(work);
     EXPECT_EQ(gotFiles, wantFiles)
         << "files after the run: " << join(gotFiles) << "\nexpected: " << join(wantFiles);
+}
+
+// The --json record says what the output header wrote and what the input stated.
+TEST_P(Golden, JsonRecordMatchesTheHeaders) {
+    const std::string name = GetParam();
+    ScratchDir scratch;
+    const fs::path copied = fs::path(scratch.path()) / (name + ".P01");
+    fs::copy_file(kDataDir / (name + ".P01"), copied);
+    std::vector<std::string> args{kConverter, "--no-settings", "--json"};
+    for (auto& a : readArgs(kDataDir / (name + ".args"))) args.push_back(std::move(a));
+    args.push_back(copied.string());
+    const nlohmann::json record = nlohmann::json::parse(zarn::testing::run(args).out);
+    EXPECT_EQ(record["input"], copied.string());
+
+    // The four numbers after `key` on the first line that begins with it, to the nearest whole
+    // number (ties to even, as the header scan reads them); null when no line does.
+    auto numbersAfter = [](const std::string& text, const std::string& key) {
+        std::size_t at = 0;
+        while (at != std::string::npos && text.compare(at, key.size(), key) != 0)
+            if ((at = text.find(key, at + 1)) != std::string::npos && text[at - 1] != '\r' &&
+                text[at - 1] != '\n')
+                continue;
+        if (at == std::string::npos) return nlohmann::json();
+        std::istringstream in(text.substr(at + key.size(), 80));
+        nlohmann::json numbers = nlohmann::json::array();
+        for (double v; numbers.size() < 4 && in >> v;) numbers.push_back(std::nearbyint(v));
+        return numbers;
+    };
+    for (const char* ext : {"_E01.ps", "_E01.eps"}) {
+        if (!fs::exists(kDataDir / (name + ext))) continue;
+        const std::string output = readFile(kDataDir / (name + ext));
+        EXPECT_EQ(record["bounding_box"], numbersAfter(output, "%%BoundingBox: "));
+        EXPECT_EQ(record["page_box"], numbersAfter(output, "%%PageBoundingBox: "));
+        const std::size_t line = output.find("{statusdict");
+        EXPECT_EQ(record["page_line"],
+                  line == std::string::npos
+                      ? nlohmann::json()
+                      : nlohmann::json(output.substr(line, output.find('\r', line) - line)));
+    }
 }
 
 INSTANTIATE_TEST_SUITE_P(Data, Golden, ::testing::ValuesIn(caseNames()),

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <nlohmann/json.hpp>
 #include <sstream>
 
 #include "test_support.h"
@@ -179,6 +180,28 @@ TEST(BatchConverter, OptionsFollowTheSettingsFileThroughTheSameSteps) {
             std::string::npos)
             << what;
     }
+}
+
+// A name that is not UTF-8 is shown readably and given byte for byte in hexadecimal.
+TEST(BatchConverter, JsonRecordKeepsANameThatIsNotUtf8) {
+    testing::ScratchDir dir;
+    const std::string name = dir.file("caf\xe9.P01");
+    testing::writeFile(name, testing::Board().bytes());
+    const Outcome r = run({"--no-settings", "--json", name, dir.file("GONE.P01")});
+    std::istringstream lines(r.out);
+    std::string first, second;
+    std::getline(lines, first);
+    std::getline(lines, second);
+    const auto record = nlohmann::json::parse(first);
+    std::string bytes;
+    const std::string hex = record["input_hex"];
+    for (std::size_t i = 0; i < hex.size(); i += 2)
+        bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
+    EXPECT_EQ(bytes, name);
+    EXPECT_EQ(record["outcome"], "converted");
+    EXPECT_EQ(record["page_box"].size(), 4u);
+    EXPECT_EQ(nlohmann::json::parse(second)["outcome"], "error exit");
+    EXPECT_EQ(r.status, 1);
 }
 
 }  // namespace

@@ -1,6 +1,8 @@
 // The engine's entry point: one drop on the drop zone is one conversion.
 #pragma once
 
+#include <array>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -31,6 +33,21 @@ struct Verification {
     std::vector<std::string> lines;
 };
 
+// What a conversion measured and wrote, for reports: known once the analysis pass has run
+// (the written boxes once the output header has been written). PS units unless said.
+struct Measurements {
+    std::array<std::int16_t, 4> stated_bounding_box{};  // the input's %%BoundingBox
+    bool version7 = false;
+    float scale = 0;
+    bool translate_found = false;
+    std::int32_t origin_x = 0, origin_y = 0, offset_x = 0, offset_y = 0;  // Zarn units
+    std::int32_t min_x = 0, min_y = 0, max_x = 0, max_y = 0;              // Zarn units
+    std::int32_t job_width = 0, job_height = 0;
+    std::optional<std::array<std::int32_t, 4>> bounding_box;  // the %%BoundingBox written
+    std::optional<std::array<std::int32_t, 4>> page_box;      // the %%PageBoundingBox written
+    std::string page_line;  // the page parameter line written; empty when none
+};
+
 struct DropResult {
     DropOutcome outcome = DropOutcome::ErrorExit;
     std::string message;      // the text shown (lines joined by CR); empty when none was shown
@@ -40,6 +57,7 @@ struct DropResult {
     // mode, always; in the log with VERIFY only), and the verification when it was asked for.
     std::vector<std::string> warnings;
     std::optional<Verification> verification;
+    std::optional<Measurements> measured;
 };
 
 // The files a conversion of `input` writes, beside it; none when the conversion would refuse
