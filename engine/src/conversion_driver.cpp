@@ -234,7 +234,7 @@ private:
         m.max_x = g.max_x_units, m.max_y = g.max_y_units;
         m.job_width = g.job_width_ps, m.job_height = g.job_height_ps;
         if (w.written) m.bounding_box = std::array{w.llx, w.lly, w.urx, w.ury};
-        if (w.page) m.page_box = std::array{0, 0, w.pageSides[0], w.pageSides[1]};
+        if (w.page) m.page_box = std::array{0, 0, w.pageWidth, w.pageHeight};
         m.page_line = w.pageLine;
         return m;
     }

@@ -1,7 +1,6 @@
 // The working state of one conversion: created empty at each drop, gone when it ends.
 #pragma once
 
-#include <array>
 #include <cstdint>
 #include <string>
 
@@ -29,13 +28,14 @@ struct JobGeometry {
 struct WrittenBoxes {
     bool written = false;                             // the output header has been written
     std::int32_t llx = 0, lly = 0, urx = 0, ury = 0;  // the %%BoundingBox
-    // Print mode: the page, its sides as the job meets them (turned when a forced page is
-    // rotated), and which forced size it is ("A4", "A3"; none when it follows the job).
+    // Print mode: the page's sides as the %%PageBoundingBox has them, whether the page line
+    // turns the page over (a rotated forced page), which forced size it is ("A4", "A3"; none
+    // when it follows the job), and the page parameter line.
     bool page = false;
     std::int32_t pageWidth = 0, pageHeight = 0;
+    bool turned = false;
     const char* forced = nullptr;
-    std::array<std::int32_t, 2> pageSides{};  // as the %%PageBoundingBox has them
-    std::string pageLine;                     // print mode: the page parameter line
+    std::string pageLine;
 };
 
 struct ConversionState {

@@ -45,12 +45,11 @@ void recordBoxes(ConversionState& c, std::int32_t llx, std::int32_t lly, std::in
     WrittenBoxes& w = c.written;
     w = {true, llx, lly, urx, ury};
     if (c.settings.pageregel != 1 || !page.present) return;
-    const bool turned = page.forced && c.settings.kantel == 0;
     w.page = true;
-    w.pageWidth = turned ? page.height : page.width;
-    w.pageHeight = turned ? page.width : page.height;
+    w.pageWidth = page.width;
+    w.pageHeight = page.height;
+    w.turned = page.forced && c.settings.kantel == 0;
     w.forced = page.forced;
-    w.pageSides = {page.width, page.height};
 }
 
 }  // namespace

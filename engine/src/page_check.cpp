@@ -2,6 +2,7 @@
 
 #include <array>
 #include <charconv>
+#include <utility>
 
 #include "zarn/numbers.h"
 #include "zarn/texts.h"
@@ -45,6 +46,11 @@ std::string sidesOut(const std::array<double, 4>& out, bool english) {
     return text;
 }
 
+// The page's sides as the job meets them: turned over for a rotated forced page.
+std::pair<std::int32_t, std::int32_t> pageAsMet(const WrittenBoxes& w) {
+    return w.turned ? std::pair(w.pageHeight, w.pageWidth) : std::pair(w.pageWidth, w.pageHeight);
+}
+
 }  // namespace
 
 std::vector<std::string> pageWarnings(const ConversionState& c) {
@@ -52,9 +58,10 @@ std::vector<std::string> pageWarnings(const ConversionState& c) {
     const bool en = c.english;
     std::vector<std::string> lines;
     if (!w.page) return lines;
-    if (w.forced && (w.urx > w.pageWidth || w.ury > w.pageHeight))
+    const auto [width, height] = pageAsMet(w);
+    if (w.forced && (w.urx > width || w.ury > height))
         lines.push_back(texts::kJobIs.in(en) + sizeMm(w.urx, w.ury) + texts::kForcedPage.in(en) +
-                        w.forced + texts::kPage.in(en) + sizeMm(w.pageWidth, w.pageHeight) +
+                        w.forced + texts::kPage.in(en) + sizeMm(width, height) +
                         texts::kFilmCut.in(en));
     if (w.llx < 0 || w.lly < 0)
         lines.push_back(texts::kJobStartsAt.in(en) + wholeMm(w.llx) + " x " + wholeMm(w.lly) +
@@ -76,7 +83,8 @@ BoxCheck checkMarks(const ConversionState& c, const std::optional<InkExtent>& ma
         check.lines.push_back(texts::kInkBoxWouldHold.in(en));
     std::string pageOut;
     if (w.page) {
-        pageOut = sidesOut(overhang(m, 0, 0, w.pageWidth, w.pageHeight), en);
+        const auto [width, height] = pageAsMet(w);
+        pageOut = sidesOut(overhang(m, 0, 0, width, height), en);
         check.lines.push_back(pageOut.empty() ? texts::kVerifiedPage.in(en)
                                               : texts::kOutsidePage.in(en) + pageOut);
     }
