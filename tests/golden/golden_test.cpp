@@ -15,7 +15,6 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -206,18 +205,16 @@ TEST_P(Golden, JsonRecordMatchesTheHeaders) {
     const nlohmann::json record = nlohmann::json::parse(zarn::testing::run(args).out);
     EXPECT_EQ(record["input"], copied.string());
 
-    // The four numbers after `key` on the first line that begins with it, to the nearest whole
-    // number (ties to even, as the header scan reads them); null when no line does.
+    // The four numbers after `key` on the first line that begins with it; null when none does.
     auto numbersAfter = [](const std::string& text, const std::string& key) {
         std::size_t at = 0;
-        while (at != std::string::npos && text.compare(at, key.size(), key) != 0)
-            if ((at = text.find(key, at + 1)) != std::string::npos && text[at - 1] != '\r' &&
-                text[at - 1] != '\n')
-                continue;
+        while ((at = text.find(key, at)) != std::string::npos && at != 0 && text[at - 1] != '\r' &&
+               text[at - 1] != '\n')
+            ++at;
         if (at == std::string::npos) return nlohmann::json();
         std::istringstream in(text.substr(at + key.size(), 80));
         nlohmann::json numbers = nlohmann::json::array();
-        for (double v; numbers.size() < 4 && in >> v;) numbers.push_back(std::nearbyint(v));
+        for (int v; numbers.size() < 4 && in >> v;) numbers.push_back(v);
         return numbers;
     };
     for (const char* ext : {"_E01.ps", "_E01.eps"}) {
