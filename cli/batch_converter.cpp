@@ -36,6 +36,7 @@ public:
     }
     void showMessage(const std::string&, MessageIcon, const std::string&) override {}
     bool openTextViewer(const std::string&) override { return true; }
+    bool openImageViewer(const std::string&) override { return true; }
     void beep() override {}
     void endProgram() override {}
 };
@@ -105,6 +106,8 @@ void applyOptions(const Options& o, OptionControls& c, JobSettings& s) {
     if (o.extraWidth) c.setText(Ctl::Text_breed, *o.extraWidth);
     if (o.inkBox) s.inkBox = *o.inkBox;
     if (o.verify) s.verify = *o.verify;
+    if (o.pdf) s.pdf = *o.pdf;
+    if (o.preview) s.preview = static_cast<std::int16_t>(*o.preview);
     if (o.lang) setEnglish(*o.lang == "uk", s);
     if (o.gray)
         for (std::size_t i = 0; i < kColourBoxCount; ++i)
@@ -195,7 +198,9 @@ private:
             if (!r.verification->passed) status_ = 1;
         }
         if (!o_.quiet && !o_.json)
-            out_ << shown(r.output_path) << "\n" << shown(r.log_path) << "\n";
+            for (const std::string* written :
+                 {&r.output_path, &r.log_path, &r.pdf_path, &r.preview_path})
+                if (!written->empty()) out_ << shown(*written) << "\n";
     }
 
     // The input whose conversion wrote this one's output or log, or "". Files are known by

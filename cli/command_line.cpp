@@ -3,6 +3,9 @@
 #include <getopt.h>
 
 #include <algorithm>
+#include <string>
+
+#include "zarn/job_settings.h"
 
 namespace zarn {
 
@@ -35,13 +38,18 @@ const char* const kUsage =
     "  --verify            check the output with Ghostscript: every mark inside the box and\n"
     "                      the page, said in the log and here; a FILE that fails the check\n"
     "                      or cannot be checked counts as not converted (--no-verify)\n"
+    "  --pdf               also write the job as a PDF, NAME_Exx.pdf, with Ghostscript\n"
+    "                      (--no-pdf)\n"
+    "  --preview[=DPI]     also write a preview picture, NAME_Exx.png, at DPI (10 - 600,\n"
+    "                      default 100) with the box framed in orange (--no-preview)\n"
     "  --json              print one JSON object a FILE (JSON Lines) instead of the paths:\n"
     "                      the files, the outcome and the measurements\n"
     "  -q, --quiet         print nothing for a file that converted\n"
     "  -h, --help          show this help and exit\n"
     "  -V, --version       show the version and exit\n"
     "\n"
-    "Every value can follow its option after '=' or as the next argument.\n"
+    "Every value can follow its option after '=' or as the next argument; DPI only after\n"
+    "'='. A FILE whose PDF or preview cannot be written counts as not converted.\n"
     "Exit status: 0 when every FILE converted, 1 when any did not, 2 for a usage error.\n";
 
 namespace {
@@ -64,6 +72,10 @@ enum Id {
     kNoInkBox,
     kVerify,
     kNoVerify,
+    kPdf,
+    kNoPdf,
+    kPreview,
+    kNoPreview,
     kJson,
 };
 
@@ -85,6 +97,10 @@ constexpr option kLongOptions[] = {
     {"no-ink-box", no_argument, nullptr, kNoInkBox},
     {"verify", no_argument, nullptr, kVerify},
     {"no-verify", no_argument, nullptr, kNoVerify},
+    {"pdf", no_argument, nullptr, kPdf},
+    {"no-pdf", no_argument, nullptr, kNoPdf},
+    {"preview", optional_argument, nullptr, kPreview},
+    {"no-preview", no_argument, nullptr, kNoPreview},
     {"json", no_argument, nullptr, kJson},
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},
@@ -105,6 +121,20 @@ std::vector<bool> parseGray(const std::string& list) {
         from = comma + 1;
     }
     return ticks;
+}
+
+// A bare --preview asks for the usual resolution.
+int previewDpi(const std::string& text) {
+    if (text.empty()) return kPreviewDpi;
+    const bool digits = text.size() <= 3 && std::all_of(text.begin(), text.end(), [](char ch) {
+                            return ch >= '0' && ch <= '9';
+                        });
+    const int dpi = digits ? std::stoi(text) : 0;
+    if (dpi < kPreviewDpiMin || dpi > kPreviewDpiMax)
+        throw UsageError{"--preview: \"" + text + "\" is not a resolution from " +
+                         std::to_string(kPreviewDpiMin) + " to " + std::to_string(kPreviewDpiMax) +
+                         " dpi"};
+    return dpi;
 }
 
 // A field takes only what its key filter lets through, up to its length.
@@ -133,6 +163,10 @@ void takeOption(int id, const std::string& value, Options& o) {
         case kNoInkBox: o.inkBox = false; break;
         case kVerify: o.verify = true; break;
         case kNoVerify: o.verify = false; break;
+        case kPdf: o.pdf = true; break;
+        case kNoPdf: o.pdf = false; break;
+        case kPreview: o.preview = previewDpi(value); break;
+        case kNoPreview: o.preview = 0; break;
         case kJson: o.json = true; break;
         case 'q': o.quiet = true; break;
         case 'h': o.help = true; break;

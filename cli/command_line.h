@@ -20,8 +20,10 @@ struct Options {
     std::optional<std::string> settingsFile;
     bool noSettings = false;
     bool oneDrop = false, richText = false;
-    std::optional<bool> inkBox, verify;  // additions; none: as the settings file has it
-    bool json = false;                   // JSON Lines on stdout instead of the paths
+    // Additions; none: as the settings file has it.
+    std::optional<bool> inkBox, verify, pdf;
+    std::optional<int> preview;  // its resolution in dpi; 0: no preview
+    bool json = false;           // JSON Lines on stdout instead of the paths
     bool quiet = false;
     bool help = false, version = false;
     std::vector<std::string> files;

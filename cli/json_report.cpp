@@ -81,7 +81,8 @@ std::string jsonRecord(const std::string& input, const DropResult* r, const std:
     j["message"] = lines(r ? r->message : message);
     if (r) {
         for (const auto& [key, path] :
-             {std::pair("output", &r->output_path), std::pair("log", &r->log_path)})
+             {std::pair("output", &r->output_path), std::pair("log", &r->log_path),
+              std::pair("pdf", &r->pdf_path), std::pair("preview", &r->preview_path)})
             if (!path->empty()) putName(j, key, *path);
         if (r->measured) j.update(measurements(*r->measured));
         j["warnings"] = r->warnings;

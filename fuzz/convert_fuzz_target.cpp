@@ -28,6 +28,7 @@ struct SilentPlatform : zarn::Platform {
     bool isDirectory(const std::string&) override { return false; }
     void showMessage(const std::string&, zarn::MessageIcon, const std::string&) override {}
     bool openTextViewer(const std::string&) override { return viewerWorks; }
+    bool openImageViewer(const std::string&) override { return viewerWorks; }
     void beep() override {}
     void endProgram() override {}
     bool viewerWorks = true;

@@ -17,6 +17,7 @@
 #include "output_names.h"
 #include "page_check.h"
 #include "progress_meter.h"
+#include "renderings.h"
 #include "rewrite_pass.h"
 #include "zarn/conversion.h"
 #include "zarn/conversion_error.h"
@@ -84,6 +85,9 @@ private:
         runRewritePass(c_);
         progress_.finish();
         checkWrittenBoxes();
+        c_.output.flush();
+        c_.log.flush();
+        renderings_ = writeRenderings(c_);
         closeAll();
         return finish();
     }
@@ -121,6 +125,8 @@ private:
                                               c_.settings.pageregel == 0);
         c_.output_path = std::move(names.output);
         c_.log_path = std::move(names.log);
+        c_.pdf_path = std::move(names.pdf);
+        c_.preview_path = std::move(names.preview);
     }
 
     // Page warnings always; with VERIFY they and Ghostscript's verdict end the log.
@@ -146,7 +152,13 @@ private:
         if (s.LogAfdruk == 1 && !platform_.openTextViewer(c_.log_path))
             throw ConversionError("no text viewer could be started for " + c_.log_path,
                                   aboutFile(c_.log_path));
+        const std::string& preview = renderings_.preview;
+        if (!preview.empty() && !platform_.openImageViewer(preview))
+            throw ConversionError("no image viewer could be started for " + preview,
+                                  aboutFile(preview));
         DropResult result = outcome(DropOutcome::Completed);
+        result.pdf_path = renderings_.pdf;
+        result.preview_path = preview;
         result.warnings = warnings_;
         result.verification = verification_;
         if (s.okido == 1) {
@@ -306,6 +318,7 @@ private:
     ProgressMeter progress_;
     std::vector<std::string> warnings_;
     std::optional<Verification> verification_;
+    Renderings renderings_;
 };
 
 }  // namespace

@@ -44,7 +44,7 @@ struct ConversionState {
     JobSettings& settings;
     const bool english;
 
-    std::string input_path, input_ext, output_path, log_path;
+    std::string input_path, input_ext, output_path, log_path, pdf_path, preview_path;
     Line current_line;
     // Set from the failure's kind at the error exit.
     std::int16_t name_fault = 0;

@@ -40,7 +40,6 @@ constexpr const char* kPrologue =
     "<< /Install [currentpagedevice /Install get /exec cvx "
     "/initmatrix cvx 72000 72000 /translate cvx] cvx >> setpagedevice";
 
-constexpr std::string_view kReport = "%%HiResBoundingBox:";
 constexpr std::size_t kTailBytes = 2000;
 constexpr std::size_t kLineBytes = 256;  // a report line is shorter; the rest is only messages
 
@@ -49,10 +48,12 @@ std::string number(double value) {
     return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
 }
 
-// What the child prints, read as it comes: the report lines are parsed, and only the end is kept
+// What the child prints, read as it comes: each line is handed on, and only the end is kept
 // for a message, so a chatty child costs no more memory than a quiet one.
-class Output {
+class Messages {
 public:
+    explicit Messages(const std::function<void(std::string_view)>& onLine) : onLine_(onLine) {}
+
     void feed(std::string_view bytes) {
         tail_.append(bytes);
         if (tail_.size() > 2 * kTailBytes) tail_.erase(0, tail_.size() - kTailBytes);
@@ -68,7 +69,6 @@ public:
     }
     void finish() { take(line_); }
 
-    const std::optional<InkExtent>& marks() const { return marks_; }
     bool sawError() const { return sawError_; }
     std::string tail() const {
         return tail_.size() > kTailBytes ? tail_.substr(tail_.size() - kTailBytes) : tail_;
@@ -77,42 +77,51 @@ public:
 private:
     void take(std::string_view line) {
         if (line.find("Error: ") != std::string_view::npos) sawError_ = true;
-        if (line.substr(0, kReport.size()) != kReport) return;
-        line.remove_prefix(kReport.size());
-        double v[4];
-        const char* p = line.data();
-        const char* end = p + line.size();
-        for (double& x : v) {
-            while (p < end && (*p == ' ' || *p == '\t')) ++p;
-            const auto [next, ec] = std::from_chars(p, end, x);
-            if (ec != std::errc{}) return;
-            p = next;
-        }
-        if (v[2] <= v[0] && v[3] <= v[1]) return;  // an empty page
-        const InkExtent page{v[0] - kOriginShift, v[1] - kOriginShift, v[2] - kOriginShift,
-                             v[3] - kOriginShift};
-        marks_ = marks_
-                     ? InkExtent{std::min(marks_->llx, page.llx), std::min(marks_->lly, page.lly),
-                                 std::max(marks_->urx, page.urx), std::max(marks_->ury, page.ury)}
-                     : page;
+        if (onLine_) onLine_(line);
     }
 
+    const std::function<void(std::string_view)>& onLine_;
     std::string tail_;
     std::string line_;
-    std::optional<InkExtent> marks_;
     bool sawError_ = false;
 };
 
-// Starts the child with standard input from /dev/null and both outputs into one pipe, whose
-// reading end is returned in `readEnd`. No other descriptor of ours reaches the child. Returns 0
-// or the error number.
-int spawn(const std::vector<std::string>& argv, pid_t& pid, int& readEnd) {
+// The bbox device's report of one page, moved back by the shift; none for an empty page or
+// another line.
+std::optional<InkExtent> pageReport(std::string_view line) {
+    constexpr std::string_view kReport = "%%HiResBoundingBox:";
+    if (line.substr(0, kReport.size()) != kReport) return std::nullopt;
+    line.remove_prefix(kReport.size());
+    double v[4];
+    const char* p = line.data();
+    const char* end = p + line.size();
+    for (double& x : v) {
+        while (p < end && (*p == ' ' || *p == '\t')) ++p;
+        const auto [next, ec] = std::from_chars(p, end, x);
+        if (ec != std::errc{}) return std::nullopt;
+        p = next;
+    }
+    if (v[2] <= v[0] && v[3] <= v[1]) return std::nullopt;
+    return InkExtent{v[0] - kOriginShift, v[1] - kOriginShift, v[2] - kOriginShift,
+                     v[3] - kOriginShift};
+}
+
+InkExtent unite(const InkExtent& a, const InkExtent& b) {
+    return {std::min(a.llx, b.llx), std::min(a.lly, b.lly), std::max(a.urx, b.urx),
+            std::max(a.ury, b.ury)};
+}
+
+// Starts the child with standard input from /dev/null, standard output into `outputFile` (or,
+// when it is -1, the pipe) and standard error into one pipe, whose reading end is returned in
+// `readEnd`. No other descriptor of ours reaches the child. Returns 0 or the error number.
+int spawn(const std::vector<std::string>& argv, int outputFile, pid_t& pid, int& readEnd) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return errno;
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_adddup2(&actions, outputFile >= 0 ? outputFile : fds[1],
+                                     STDOUT_FILENO);
     posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
 #ifdef __GLIBC__
 #if __GLIBC_PREREQ(2, 34)
@@ -151,7 +160,7 @@ int millisecondsLeft(Clock::time_point deadline) {
 }
 
 // Reads until the child closes its outputs; false when the deadline comes first.
-bool drain(int fd, Clock::time_point deadline, Output& out) {
+bool drain(int fd, Clock::time_point deadline, Messages& out) {
     char buffer[4096];
     for (;;) {
         const int wait = millisecondsLeft(deadline);
@@ -193,21 +202,27 @@ std::string fileArgument(const std::string& path) {
     return !path.empty() && path[0] == '/' ? path : "./" + path;
 }
 
-// -dFIXEDMEDIA: a page that the file asks for does not shrink the device's.
-const char* const kOptions[] = {"-dSAFER", "-dBATCH",       "-dNOPAUSE",
-                                "-q",      "-sDEVICE=bbox", "-dFIXEDMEDIA"};
+// PostScript's own %stdout (print, ==) goes to the messages, so that only the device writes the
+// output file.
+const char* const kSafeOptions[] = {"-dSAFER", "-dBATCH", "-dNOPAUSE", "-q", "-sstdout=%stderr"};
 
-std::vector<std::string> arguments(const std::string& program, const std::string& path) {
+std::vector<std::string> arguments(const std::string& program, const GhostscriptCommand& command) {
     std::vector<std::string> argv{program};
-    argv.insert(argv.end(), std::begin(kOptions), std::end(kOptions));
-    argv.insert(argv.end(), {"-c", kPrologue, "-f", fileArgument(path)});
+    argv.insert(argv.end(), std::begin(kSafeOptions), std::end(kSafeOptions));
+    argv.insert(argv.end(), command.options.begin(), command.options.end());
+    if (command.outputFile >= 0) argv.emplace_back("-sOutputFile=%stdout");
+    if (!command.prologue.empty()) argv.insert(argv.end(), {"-c", command.prologue});
+    argv.insert(argv.end(), {"-f", fileArgument(command.path)});
     return argv;
 }
 
-InkMeasurement failure(InkMeasurement::Status status, const std::string& what, const Output& out) {
+GhostscriptRun failure(GhostscriptStatus status, const std::string& what, const Messages& out) {
     const std::string tail = out.tail();
-    return {status, std::nullopt, tail.empty() ? what : what + ":\n" + tail};
+    return {status, tail.empty() ? what : what + ":\n" + tail};
 }
+
+// -dFIXEDMEDIA: a page that the file asks for does not shrink the device's.
+const char* const kBboxOptions[] = {"-sDEVICE=bbox", "-dFIXEDMEDIA"};
 
 }  // namespace
 
@@ -215,30 +230,29 @@ std::chrono::milliseconds inkTimeLimit(std::uint64_t fileBytes) {
     return milliseconds(20'000 + fileBytes / 10'000);  // 10 000 ms per 100 000 000 bytes
 }
 
-InkMeasurement measureInk(const std::string& path, const std::string& program) {
+std::chrono::milliseconds timeLimitFor(const std::string& path) {
     struct stat st {};
-    const std::uint64_t bytes = ::stat(path.c_str(), &st) == 0 ? st.st_size : 0;
-    return measureInk(path, program, inkTimeLimit(bytes));
+    return inkTimeLimit(::stat(path.c_str(), &st) == 0 ? st.st_size : 0);
 }
 
-InkMeasurement measureInk(const std::string& path, const std::string& program,
-                          std::chrono::milliseconds limit) {
-    using Status = InkMeasurement::Status;
+GhostscriptRun runGhostscript(const GhostscriptCommand& command, const std::string& program,
+                              const std::function<void(std::string_view)>& onLine) {
+    using Status = GhostscriptStatus;
     const std::string name = "Ghostscript (" + program + ")";
-    const Clock::time_point deadline = Clock::now() + limit;
+    const Clock::time_point deadline = Clock::now() + command.limit;
     pid_t pid = 0;
     int fd = -1;
-    if (const int rc = spawn(arguments(program, path), pid, fd); rc != 0) {
-        if (rc == ENOENT) return {Status::NotFound, {}, name + " was not found on the PATH"};
-        return {Status::Failed, {}, "cannot start " + name + ": " + std::strerror(rc)};
+    if (const int rc = spawn(arguments(program, command), command.outputFile, pid, fd); rc != 0) {
+        if (rc == ENOENT) return {Status::NotFound, name + " was not found on the PATH"};
+        return {Status::Failed, "cannot start " + name + ": " + std::strerror(rc)};
     }
-    Output out;
+    Messages out(onLine);
     const bool ended = drain(fd, deadline, out);
     ::close(fd);
     const std::optional<int> status = ended ? reap(pid, deadline) : std::nullopt;
     if (!status) {
         killAndReap(pid);
-        const std::string seconds = number(static_cast<double>(limit.count()) / 1000);
+        const std::string seconds = number(static_cast<double>(command.limit.count()) / 1000);
         return failure(Status::TimedOut, name + " did not finish within " + seconds + " s", out);
     }
     out.finish();
@@ -250,7 +264,30 @@ InkMeasurement measureInk(const std::string& path, const std::string& program,
         const std::string exit = number(WEXITSTATUS(*status));
         return failure(Status::Failed, name + " failed (exit status " + exit + ")", out);
     }
-    return {Status::Measured, out.marks(), {}};
+    return {Status::Done, {}};
+}
+
+InkMeasurement measureInk(const std::string& path, const std::string& program) {
+    return measureInk(path, program, timeLimitFor(path));
+}
+
+InkMeasurement measureInk(const std::string& path, const std::string& program,
+                          std::chrono::milliseconds limit) {
+    GhostscriptCommand command{
+        {std::begin(kBboxOptions), std::end(kBboxOptions)}, kPrologue, path, -1, limit};
+    std::optional<InkExtent> marks;
+    const GhostscriptRun run = runGhostscript(command, program, [&](std::string_view line) {
+        if (const std::optional<InkExtent> page = pageReport(line))
+            marks = marks ? unite(*marks, *page) : *page;
+    });
+    using Status = InkMeasurement::Status;
+    switch (run.status) {
+        case GhostscriptStatus::Done: return {Status::Measured, marks, {}};
+        case GhostscriptStatus::NotFound: return {Status::NotFound, std::nullopt, run.detail};
+        case GhostscriptStatus::TimedOut: return {Status::TimedOut, std::nullopt, run.detail};
+        case GhostscriptStatus::Failed: break;
+    }
+    return {Status::Failed, std::nullopt, run.detail};
 }
 
 }  // namespace zarn

@@ -20,7 +20,7 @@ std::string outputStem(const std::string& input, const std::string& name, std::s
 }
 
 OutputNames outputNamesOfStem(const std::string& stem, bool eps) {
-    return {stem + (eps ? ".eps" : ".ps"), stem + "_log.TXT"};
+    return {stem + (eps ? ".eps" : ".ps"), stem + "_log.TXT", stem + ".pdf", stem + ".png"};
 }
 
 std::optional<OutputNames> outputNamesOf(const std::string& input, bool eps) {

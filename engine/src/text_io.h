@@ -180,6 +180,8 @@ public:
     void close();                  // flushes; throws ConversionError on a write failure
     void closeQuietly() noexcept;  // for the error exit: keeps what can be kept
     bool isOpen() const { return fd_ >= 0; }
+    // For a child process that writes the file itself; -1 when it is not open.
+    int descriptor() const { return fd_; }
 
     void write(const char* p, std::size_t n) {
         if (n <= kBufferSize - used_) {

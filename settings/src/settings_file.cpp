@@ -142,6 +142,12 @@ void SettingsLine::apply(OptionControls& c, JobSettings& s, const SettingsReport
         if (within(0, 1)) s.inkBox = *value == 1;
     } else if (key == "VERIFY") {
         if (within(0, 1)) s.verify = *value == 1;
+    } else if (key == "PDF") {
+        if (within(0, 1)) s.pdf = *value == 1;
+    } else if (key == "PREVIEW") {
+        // 1 asks for the usual resolution; a resolution in dpi may be given instead.
+        if (within(0, 1)) s.preview = *value == 1 ? kPreviewDpi : 0;
+        if (within(kPreviewDpiMin, kPreviewDpiMax)) s.preview = static_cast<std::int16_t>(*value);
     } else if (key == "OK") {
         if (within(0, 1)) s.okido = static_cast<std::int16_t>(*value);
     } else if (report) {

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdlib>
 #include <iterator>
 #include <optional>
@@ -11,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "png_pixels.h"
 #include "process.h"
 #include "test_support.h"
 
@@ -540,6 +542,113 @@ TEST_F(GhostscriptTest, VerificationNamesTheSidesAndDecidesTheStatus) {
     EXPECT_EQ(missing.status, 1);
     EXPECT_NE(missing.err.find("Niet gecontroleerd: Ghostscript"), std::string::npos)
         << missing.err;
+    const RunResult noPdf =
+        run({"env", "PATH=/nonexistent", ZARN_CONVERTER, "--no-settings", "--pdf", input});
+    EXPECT_EQ(noPdf.status, 1);
+    EXPECT_NE(noPdf.err.find("GS_E07.pdf was not written: Ghostscript (gs) was not found"),
+              std::string::npos)
+        << noPdf.err;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The PDF and the preview
+
+// The first box after `key` in the output.
+Box headerBox(const std::string& output, const std::string& key) {
+    for (const std::string& line : linesOf(readFile(output)))
+        if (const auto b = boxAfter(line, key)) return *b;
+    ADD_FAILURE() << "no " << key << "in " << output;
+    return {};
+}
+
+// What the picture or the PDF page shows: the page in print mode, the box in EPS mode.
+Box shownBox(const std::string& output, const Mode& mode) {
+    return headerBox(output, mode.eps ? "%%BoundingBox: " : "%%PageBoundingBox: ");
+}
+
+// clang-format off
+const Mode kPrint{"print", {"--print"}, false, 43, 28};
+const Mode kA4{"a4", {"--force=a4"}, false, 43, 28};
+const Mode kA3{"a3_crop_rotated", {"--force=a3", "--crop=0.95", "--rotate"}, false, 43, 28, true};
+const Mode kEps{"eps", {"--eps"}, true, 43, 28};
+// clang-format on
+
+Mode with(Mode mode, const std::string& option) {
+    mode.args.push_back(option);
+    return mode;
+}
+
+TEST_F(GhostscriptTest, PdfPageIsTheOutputsPage) {
+    if (!findInPath("pdfinfo")) GTEST_SKIP() << "pdfinfo is not in PATH: install poppler-utils";
+    const std::string input = materialise(inputs().front());
+    const struct {
+        Mode mode;
+        const char* size;  // pdfinfo's; none: as the output's page or box
+    } cases[] = {
+        {kPrint, nullptr}, {kA4, "595 x 841 pts"}, {kA3, "799 x 1130 pts"}, {kEps, nullptr}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode.name);
+        const std::string output = convert(input, with(c.mode, "--pdf"));
+        ASSERT_FALSE(output.empty());
+        const Box b = shownBox(output, c.mode);
+        const std::string size = std::to_string(static_cast<int>(b.urx - b.llx)) + " x " +
+                                 std::to_string(static_cast<int>(b.ury - b.lly)) + " pts";
+        if (c.size) EXPECT_EQ(size, c.size);
+        const RunResult info = run({"pdfinfo", dir_.file("GS_E07.pdf")});
+        EXPECT_EQ(info.status, 0) << info.err;
+        EXPECT_NE(info.out.find("Page size:       " + size), std::string::npos) << info.out;
+        EXPECT_NE(info.out.find("Pages:           1\n"), std::string::npos) << info.out;
+    }
+}
+
+constexpr Rgb kOrange{255, 153, 0};
+
+// How many of the pixels from (x, y) on, `n` steps of (dx, dy), are orange.
+int orangeAlong(const Pixels& p, int x, int y, int dx, int dy, int n) {
+    int count = 0;
+    for (int i = 0; i < n; ++i) count += p.at(x + i * dx, y + i * dy) == kOrange;
+    return count;
+}
+
+// The picture is the shown box at the resolution asked, its edge pixels orange; in print mode
+// so are the outermost pixels of the %%BoundingBox.
+TEST_F(GhostscriptTest, PreviewFramesTheBoxAtTheResolutionAsked) {
+    const std::string input = materialise(inputs().front());
+    const struct {
+        Mode mode;
+        int dpi;
+    } cases[] = {{kPrint, 72}, {kA4, 100}, {kEps, 150}, {kA4, 10}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.mode.name + " at " + std::to_string(c.dpi) + " dpi");
+        const std::string output =
+            convert(input, with(c.mode, "--preview=" + std::to_string(c.dpi)));
+        ASSERT_FALSE(output.empty());
+        const std::optional<Pixels> p = readPng(readFile(dir_.file("GS_E07.png")));
+        ASSERT_TRUE(p) << "not an RGB PNG";
+        const double k = c.dpi / 72.0;  // pixels a PS unit
+        const Box shown = shownBox(output, c.mode);
+        const int w = p->width, h = p->height;
+        EXPECT_EQ(w, std::floor((shown.urx - shown.llx) * k + 0.5));
+        EXPECT_EQ(h, std::floor((shown.ury - shown.lly) * k + 0.5));
+        EXPECT_EQ(orangeAlong(*p, 0, 0, 1, 0, w) + orangeAlong(*p, 0, h - 1, 1, 0, w), 2 * w);
+        EXPECT_EQ(orangeAlong(*p, 0, 0, 0, 1, h) + orangeAlong(*p, w - 1, 0, 0, 1, h), 2 * h);
+        if (c.mode.eps) continue;
+        // The frame lies in the pixels whose centres are half a pixel inside the box.
+        const Box b = headerBox(output, "%%BoundingBox: ");
+        // Where an edge of the box is the page's, the frames are one.
+        const int left = std::floor(b.llx * k + 0.5),
+                  right = std::min<int>(w - 1, std::floor(b.urx * k - 0.5));
+        const int top = std::max<int>(0, std::floor(h - b.ury * k + 0.5)),
+                  bottom = std::floor(h - b.lly * k - 0.5);
+        ASSERT_TRUE(left > 0 && bottom < h - 1);
+        const int across = right - left + 1, down = bottom - top + 1;
+        EXPECT_EQ(orangeAlong(*p, left, top, 1, 0, across), across);
+        EXPECT_EQ(orangeAlong(*p, left, bottom, 1, 0, across), across);
+        EXPECT_EQ(orangeAlong(*p, left, top, 0, 1, down), down);
+        EXPECT_EQ(orangeAlong(*p, right, top, 0, 1, down), down);
+        // Outside the frame, nothing is orange.
+        EXPECT_EQ(orangeAlong(*p, left - 1, top + 1, 0, 1, down - 2), 0);
+    }
 }
 
 }  // namespace

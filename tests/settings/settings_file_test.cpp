@@ -56,7 +56,8 @@ std::string stateOf(Loaded& l) {
            on(c.isTicked(Ctl::chkCrop)) + " cropField=" + on(c.isEnabled(Ctl::Text_crop)) +
            c.text(Ctl::Text_crop) + " popup=" + std::to_string(s.LogAfdruk) +
            on(c.isTicked(Ctl::chkLogafdruk)) + " okido=" + std::to_string(s.okido) +
-           " colours=" + colours + " ink=" + on(s.inkBox) + on(s.verify) +
+           " colours=" + colours + " ink=" + on(s.inkBox) + on(s.verify) + " pdf=" + on(s.pdf) +
+           " preview=" + std::to_string(s.preview) +
            " messages=" + std::to_string(l.messages.size()) + " ";
 }
 
@@ -97,6 +98,10 @@ TEST(SettingsFile, LinesAndTheirOrder) {
         {"log popup and completion message", {"POPUPTXT = 0", "OK = 1"}, {"popup=00", "okido=1"}},
         {"ink box and verification, other values do nothing", {"INKBOX = 1", "VERIFY = 1", "VERIFY = 2"},
          {"ink=11", "messages=0"}},
+        {"PREVIEW 1 is the usual resolution", {"PDF = 1", "PREVIEW = 1"}, {"pdf=1", "preview=100"}},
+        {"PREVIEW takes a resolution from 10 to 600 dpi", {"PREVIEW = 600", "PREVIEW = 9", "PREVIEW = 601"},
+         {"preview=600", "messages=0"}},
+        {"PREVIEW 0 turns it off", {"PREVIEW = 150", "PREVIEW = 0", "PDF = 2"}, {"preview=0", "pdf=0"}},
         {"comments, short lines and lines without separator are silent",
          {"%% COUNTRY = 44", "ab", "", "COUNTRY: 44", "FOO =1"}, {"LANG=NL", "messages=0"}},
         {"values beyond 16 bits do nothing", {"MARGINLENGTH = 40000", "MARGINWIDTH = 1e400", "COUNTRY = -70000"},

@@ -30,6 +30,10 @@ struct RecordingPlatform : Platform {
         opened.push_back(path);
         return viewerWorks;
     }
+    bool openImageViewer(const std::string& path) override {
+        opened.push_back(path);
+        return viewerWorks;
+    }
     void beep() override { ++beeps; }
     void progress(int percent) override { percents.push_back(percent); }
     void endProgram() override { ++ended; }

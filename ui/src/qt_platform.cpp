@@ -99,7 +99,11 @@ void QtPlatform::showMessage(const std::string& title, MessageIcon icon, const s
     QApplication::restoreOverrideCursor();
 }
 
-bool QtPlatform::openTextViewer(const std::string& path) {
+bool QtPlatform::openTextViewer(const std::string& path) { return openWithDesktop(path); }
+
+bool QtPlatform::openImageViewer(const std::string& path) { return openWithDesktop(path); }
+
+bool QtPlatform::openWithDesktop(const std::string& path) {
     // The path goes as one argument, byte for byte, never through a shell or a QString; one
     // that begins with "-" would read as an option.
     const std::string file = path.starts_with('-') ? "./" + path : path;

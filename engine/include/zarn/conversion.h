@@ -53,6 +53,7 @@ struct DropResult {
     std::string message;      // the text shown (lines joined by CR); empty when none was shown
     std::string output_path;  // known once the names were derived
     std::string log_path;
+    std::string pdf_path, preview_path;  // of a completed conversion that wrote them
     // Of a completed conversion, in the log's language: where the film would be cut (print
     // mode, always; in the log with VERIFY only), and the verification when it was asked for.
     std::vector<std::string> warnings;
@@ -64,6 +65,7 @@ struct DropResult {
 // the name. Callers that convert many files use it to keep one from replacing another's.
 struct OutputNames {
     std::string output, log;
+    std::string pdf, preview;  // written only when the settings ask for them
 };
 std::optional<OutputNames> outputNamesOf(const std::string& input, bool eps);
 

@@ -9,6 +9,9 @@
 
 namespace zarn {
 
+// The preview picture's resolution: what PREVIEW = 1 and a bare --preview give, and the range.
+inline constexpr std::int16_t kPreviewDpi = 100, kPreviewDpiMin = 10, kPreviewDpiMax = 600;
+
 struct JobSettings {
     // Output mode: 1 = print mode (.ps with page parameters), 0 = EPS mode (.eps).
     std::int16_t pageregel = 1;
@@ -38,8 +41,10 @@ struct JobSettings {
     std::array<bool, kColourBoxCount> colourTicked = startColourTicks();
 
     // Additions, off unless the settings file or the batch converter turns them on.
-    bool inkBox = false;  // the box holds the ink: track starts and half the widest pen too
-    bool verify = false;  // Ghostscript checks the output's marks against its boxes
+    bool inkBox = false;       // the box holds the ink: track starts and half the widest pen too
+    bool verify = false;       // Ghostscript checks the output's marks against its boxes
+    bool pdf = false;          // Ghostscript writes the job as a PDF beside the output
+    std::int16_t preview = 0;  // a preview picture at this many dpi; 0: none
 
     bool english() const { return LANG == "UK"; }
 };

@@ -18,6 +18,8 @@ public:
                              const std::string& text) = 0;
     // Opens the log in a text viewer without waiting for it; false when none could be started.
     virtual bool openTextViewer(const std::string& path) = 0;
+    // Opens a picture in an image viewer in the same way.
+    virtual bool openImageViewer(const std::string& path) = 0;
     virtual void beep() = 0;
     // How far a running conversion is through its two passes, in whole percent from 0 to 100;
     // told when the percent changes, at most once for each buffer of input read.

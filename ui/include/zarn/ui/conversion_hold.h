@@ -33,6 +33,9 @@ public:
         platform_.showMessage(title, icon, text);
     }
     bool openTextViewer(const std::string& path) override { return platform_.openTextViewer(path); }
+    bool openImageViewer(const std::string& path) override {
+        return platform_.openImageViewer(path);
+    }
     void beep() override { platform_.beep(); }
     void endProgram() override { platform_.endProgram(); }
     // Shows the percent once the delay has passed, and lets the window paint; user input

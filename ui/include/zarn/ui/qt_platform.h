@@ -26,13 +26,16 @@ public:
 
     bool isDirectory(const std::string& path) override;
     void showMessage(const std::string& title, MessageIcon icon, const std::string& text) override;
-    // Runs xdg-open with the path as its one argument and waits a while for its exit status:
-    // false when it cannot be started or fails.
+    // Both run xdg-open with the path as its one argument and wait a while for its exit
+    // status: false when it cannot be started or fails.
     bool openTextViewer(const std::string& path) override;
+    bool openImageViewer(const std::string& path) override;
     void beep() override;
     void endProgram() override;
 
 private:
+    static bool openWithDesktop(const std::string& path);
+
     QWidget* parent_;
 };
 

@@ -1,0 +1,112 @@
+#include "renderings.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+
+#include "zarn/conversion_error.h"
+
+namespace zarn {
+
+namespace {
+
+std::string number(double value) {
+    char text[32];
+    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+// Orange, 255 153 0 in the PNG: the colour rules give only full or half primaries and their
+// halves mixed, and the gray levels are gray.
+constexpr const char* kFrameColour = "1 0.6 0 setrgbcolor";
+
+// The picture's edge, from the page's clip in device pixels, so it holds whatever page the
+// device took: a ring of pixels drawn as thin rectangles that cover their centres.
+constexpr const char* kEdgeRing =
+    "[1 0 0 1 0 0] setmatrix clippath pathbbox newpath "
+    "4 dict begin /T exch round def /R exch round def /B exch round def /L exch round def "
+    "L .25 add B .25 add R L sub .5 sub .5 rectfill "
+    "L .25 add T .75 sub R L sub .5 sub .5 rectfill "
+    "L .25 add B .25 add .5 T B sub .5 sub rectfill "
+    "R .75 sub B .25 add .5 T B sub .5 sub rectfill end ";
+
+// The %%BoundingBox in the page's default coordinates, which the page line's orientation
+// turns with the job: a hairline half a pixel inside each edge, so it lies in the box's
+// outermost pixels even where an edge is the page's.
+std::string boxFrame(const WrittenBoxes& b, int dpi) {
+    const double half = 36.0 / dpi;
+    const double width = std::max(0.0, b.urx - b.llx - 2 * half);
+    const double height = std::max(0.0, b.ury - b.lly - 2 * half);
+    return "0 setlinewidth " + number(b.llx + half) + " " + number(b.lly + half) + " " +
+           number(width) + " " + number(height) + " rectstroke ";
+}
+
+// Drawn when the first page is shown; later pages, and the end of the job, are not output.
+std::string framePrologue(const std::string& frames) {
+    return "<< /EndPage { 2 ne exch 0 eq and dup { gsave initgraphics " +
+           std::string(kFrameColour) + " " + frames + "grestore } if } bind >> setpagedevice";
+}
+
+void removeQuietly(const FileAt& file) { ::unlinkat(file.dir, file.name.c_str(), 0); }
+
+// Lines of a message are separated by CR.
+std::string asMessageLines(std::string text) {
+    while (!text.empty() && text.back() == '\n') text.pop_back();
+    std::replace(text.begin(), text.end(), '\n', '\r');
+    return text;
+}
+
+void render(ConversionState& c, const std::string& path, const char* role,
+            GhostscriptCommand command) {
+    const FileAt at = c.folder.file(path);
+    OutputFile file;
+    file.create(at, role);
+    command.outputFile = file.descriptor();
+    command.limit = timeLimitFor(c.output_path);
+    const GhostscriptRun run = runGhostscript(command, "gs");
+    if (run.status != GhostscriptStatus::Done) {
+        removeQuietly(at);
+        file.closeQuietly();
+        throw ConversionError(asMessageLines(std::string("the ") + role + " " + path +
+                                             " was not written: " + run.detail),
+                              aboutFile(path));
+    }
+    file.close();
+}
+
+}  // namespace
+
+GhostscriptCommand pdfCommand(const std::string& output, bool eps) {
+    // The page stays as the output sets it, never turned to suit the text.
+    GhostscriptCommand command{{"-sDEVICE=pdfwrite", "-dAutoRotatePages=/None"}, {}, output};
+    if (eps) command.options.emplace_back("-dEPSCrop");
+    return command;
+}
+
+GhostscriptCommand previewCommand(const std::string& output, const WrittenBoxes& boxes, bool eps,
+                                  int dpi) {
+    GhostscriptCommand command{{"-sDEVICE=png16m", "-r" + number(dpi)}, {}, output};
+    if (eps) command.options.emplace_back("-dEPSCrop");
+    // In EPS mode the picture's edge is the box's.
+    command.prologue = framePrologue((eps ? std::string() : boxFrame(boxes, dpi)) + kEdgeRing);
+    return command;
+}
+
+Renderings writeRenderings(ConversionState& c) {
+    const JobSettings& s = c.settings;
+    const bool eps = s.pageregel == 0;
+    Renderings written;
+    if (s.pdf) {
+        render(c, c.pdf_path, "PDF", pdfCommand(c.output_path, eps));
+        written.pdf = c.pdf_path;
+    }
+    if (s.preview != 0) {
+        render(c, c.preview_path, "preview",
+               previewCommand(c.output_path, c.written, eps, s.preview));
+        written.preview = c.preview_path;
+    }
+    return written;
+}
+
+}  // namespace zarn
