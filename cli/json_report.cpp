@@ -74,8 +74,14 @@ json measurements(const Measurements& m) {
 
 std::string jsonRecord(const std::string& input, const DropResult* r, const std::string& message) {
     // The keys scripts rely on are always there, null when the conversion did not get so far.
-    json j{{"stated_bounding_box", nullptr}, {"bounding_box", nullptr}, {"page_box", nullptr},
-           {"page_line", nullptr},           {"output", nullptr},       {"log", nullptr}};
+    json j{{"stated_bounding_box", nullptr},
+           {"bounding_box", nullptr},
+           {"page_box", nullptr},
+           {"page_line", nullptr},
+           {"output", nullptr},
+           {"log", nullptr},
+           {"pdf", nullptr},
+           {"preview", nullptr}};
     putName(j, "input", input);
     j["outcome"] = outcomeName(r);
     j["message"] = lines(r ? r->message : message);
