@@ -1,5 +1,5 @@
 // The PDF and the preview beside a completed output, made by a stand-in for Ghostscript that
-// writes what it was given: the argument vector, the file it replaces, and each way it fails.
+// writes what it was given: the argument vector and the file it replaces, and each way it fails.
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -110,21 +110,6 @@ TEST_F(Renderings, FollowTheOutputAndFailAsARuntimeFailureAfterIt) {
         // The picture opens after the log.
         EXPECT_EQ(platform.opened, (std::vector<std::string>{r.log_path, r.preview_path}));
     }
-}
-
-TEST_F(Renderings, ALinkInTheWayIsLeftAsItWas) {
-    useGs("echo picture");
-    testing::writeFile(dir_.file("BOARD.P01"), testing::Board().bytes());
-    testing::writeFile(dir_.file("elsewhere"), "kept\n");
-    ASSERT_EQ(::symlink("elsewhere", dir_.file("BOARD_E01.png").c_str()), 0);
-    JobSettings s = testing::quietSettings();
-    s.preview = 100;
-    testing::RecordingPlatform platform;
-    const DropResult r = convertDrop({{dir_.file("BOARD.P01")}, false}, s, platform);
-    EXPECT_EQ(r.outcome, DropOutcome::ErrorExit);
-    EXPECT_NE(r.message.find("is a symbolic link, which is not followed"), std::string::npos)
-        << r.message;
-    EXPECT_EQ(readFile(dir_.file("elsewhere")), "kept\n");
 }
 
 }  // namespace
