@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Times the batch converter against the floor (two reads of the file by `wc -l`) and against
-# Ghostscript's bbox device, on generated photoplots of 10 MB and 100 MB (and 1 GB with
-# --with-1g). The commands run alternately, RUNS times each, with a warm page cache; the
-# script prints the median wall time, the ratios and the peak resident memory of each.
+# Times the batch converter against the I/O floor (`wc -l FILE; cat FILE > copy`: the two
+# reads and the one write that a conversion cannot avoid), two `wc -l` passes and Ghostscript's
+# bbox device, on generated photoplots of 10 MB and 100 MB (and 1 GB with --with-1g). The
+# commands run alternately, RUNS times each, with a warm page cache; the script prints the
+# median wall time, MB/s and peak resident memory of each, the median of the pairwise ratios to
+# the floor, the user CPU per GB and the Ghostscript ratio.
 #
 #   bench/run.sh [--with-1g] [--runs=N]
 set -euo pipefail
@@ -18,7 +20,7 @@ for arg in "$@"; do
     case "$arg" in
         --with-1g) sizes+=(1000) ;;
         --runs=*) runs="${arg#--runs=}" ;;
-        -h|--help) sed -n '2,7p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) sed -n '2,9p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
         *) echo "run.sh: unknown option $arg" >&2; exit 2 ;;
     esac
 done
@@ -47,16 +49,19 @@ load_before="$(cut -d' ' -f1-3 /proc/loadavg)"
 
 calc() { awk "BEGIN { printf \"%.6f\", $1 }"; }
 
-# Runs one command, records its wall time in seconds and its peak RSS in KiB.
+# Runs one command, records its wall time and user CPU in seconds and its peak RSS in KiB.
 measure() {  # name, command...
     local name="$1"; shift
     local start end
+    # What the command before wrote is on disk first: otherwise its write-back slows this one.
+    sync
     start=$EPOCHREALTIME
-    /usr/bin/time -f %M -o "$tmp/rss" "$@" >/dev/null 2>"$tmp/stderr" || {
+    /usr/bin/time -f '%M %U' -o "$tmp/usage" "$@" >/dev/null 2>"$tmp/stderr" || {
         echo "run.sh: $name failed:" >&2; cat "$tmp/stderr" >&2; exit 1; }
     end=$EPOCHREALTIME
     calc "$end - $start" >>"$tmp/$name.time"; echo >>"$tmp/$name.time"
-    tail -n 1 "$tmp/rss" >>"$tmp/$name.rss"
+    tail -n 1 "$tmp/usage" | cut -d' ' -f1 >>"$tmp/$name.rss"
+    tail -n 1 "$tmp/usage" | cut -d' ' -f2 >>"$tmp/$name.user"
 }
 
 median() {  # file of numbers
@@ -64,7 +69,8 @@ median() {  # file of numbers
                                               else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
 }
 
-printf '\n%-8s %-22s %5s %10s %10s %14s\n' "input" "command" "runs" "median s" "MB/s" "peak RSS MiB"
+printf '\n%-8s %-22s %5s %10s %10s %10s %14s\n' "input" "command" "runs" "median s" "MB/s" \
+    "user s" "peak RSS MiB"
 summary=()
 for mb in "${sizes[@]}"; do
     label="${mb} MB"; [ "$mb" = 1000 ] && label="1 GB"
@@ -75,36 +81,46 @@ for mb in "${sizes[@]}"; do
         "$generate" --size=$bytes --seed=$mb "$input"
     fi
     cat "$input" >/dev/null  # warm the page cache
-    rm -f "$tmp"/*.time "$tmp"/*.rss
+    rm -f "$tmp"/*.time "$tmp"/*.rss "$tmp"/*.user
 
     # Ghostscript renders every mark; at 1 GB once is enough to see the order of magnitude.
     gs_runs=$runs; [ "$mb" -ge 1000 ] && gs_runs=1
+    # The converter and the floor each replace the file their run before wrote: the page cache
+    # then reuses the memory it freed. New memory costs a virtual machine far more than it
+    # costs to copy into, and would make the figures a measure of the host.
     for ((i = 1; i <= runs; i++)); do
         measure print "$convert" --no-settings --print "$all_gray" "$input"
+        measure floor sh -c 'wc -l "$1" >/dev/null; cat "$1" >"$2"' sh "$input" "$tmp/copy"
         measure eps "$convert" --no-settings --eps "$all_gray" "$input"
         measure wc2 wc -l "$input" "$input"
         if [ "$i" -le "$gs_runs" ]; then
             measure gsbbox gs -q -dBATCH -dNOPAUSE -sDEVICE=bbox "$input"
         fi
     done
-    rm -f "$data/board_${mb}m_E"*
+    rm -f "$data/board_${mb}m_E"* "$tmp/copy"
 
     declare -A med
-    for name in print eps wc2 gsbbox; do
+    for name in print floor eps wc2 gsbbox; do
         med[$name]=$(median "$tmp/$name.time")
+        user=$(median "$tmp/$name.user")
         rss=$(sort -n "$tmp/$name.rss" | tail -n 1)
         n=$(wc -l <"$tmp/$name.time")
-        printf '%-8s %-22s %5d %10.3f %10.0f %14.1f\n' "$label" "$name" "$n" "${med[$name]}" \
-            "$(calc "$mb / ${med[$name]}")" "$(calc "$rss / 1024")"
+        printf '%-8s %-22s %5d %10.3f %10.0f %10.2f %14.1f\n' "$label" "$name" "$n" \
+            "${med[$name]}" "$(calc "$mb / ${med[$name]}")" "$user" "$(calc "$rss / 1024")"
     done
-    summary+=("$(printf '%-8s print/wc2 %.2f   eps/wc2 %.2f   gsbbox/print %.1f' "$label" \
-        "$(calc "${med[print]} / ${med[wc2]}")" "$(calc "${med[eps]} / ${med[wc2]}")" \
-        "$(calc "${med[gsbbox]} / ${med[print]}")")")
+    # Each conversion against the floor run right after it: the page cache and the disk are
+    # alike within a pair, whatever they do between pairs.
+    paste "$tmp/print.time" "$tmp/floor.time" | awk '{ printf "%.6f\n", $1 / $2 }' >"$tmp/pairs"
+    pairs=$(sort -g "$tmp/pairs" | awk '{ printf "%s%.2f", (NR > 1 ? " " : ""), $1 }')
+    user_gb=$(calc "$(median "$tmp/print.user") * 1000 / $mb")
+    summary+=("$(printf '%-8s print/floor %.2f (pairs %s)   user %.2f s/GB   print/wc2 %.2f   gsbbox/print %.1f' \
+        "$label" "$(median "$tmp/pairs")" "$pairs" "$user_gb" \
+        "$(calc "${med[print]} / ${med[wc2]}")" "$(calc "${med[gsbbox]} / ${med[print]}")")")
     unset med
 done
 
 echo
-echo "ratios of medians:"
+echo "ratios (print/floor: median of the pairwise ratios; the others: of the medians):"
 printf '  %s\n' "${summary[@]}"
 echo
 echo "machine: $(nproc) cores, $(free -g | awk '/^Mem:/ { print $2 }') GiB memory," \

@@ -12,7 +12,9 @@ void scanHeader(ConversionState& c);
 void computePageDimensions(JobSettings& s);
 void scanScaleWindow(ConversionState& c);
 void applyVersion7Correction(JobGeometry& g);
-void scanBody(ConversionState& c);
+// A body of `splitFrom` bytes or more is scanned in two halves at once.
+inline constexpr std::uint64_t kSplitScanBytes = 8 << 20;
+void scanBody(ConversionState& c, std::uint64_t splitFrom = kSplitScanBytes);
 void scaleExtremesAndSize(JobGeometry& g);
 // The x and y of a line "x y ...": first word of the first p1 characters, and of the
 // p2 - p1 characters from p1 (1-based blank positions), each to 32 bits, ties to even.

@@ -1,13 +1,19 @@
 // Measuring the job: the scale and origin near the top of the page description, the
 // version-7 origin correction, the extremes of every drawing line and the exposure size.
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <exception>
+#include <functional>
+#include <optional>
 #include <string_view>
+#include <thread>
 
 #include "analysis_pass.h"
+#include "line_ends.h"
 #include "zarn/numbers.h"
 
 namespace zarn {
@@ -161,9 +167,10 @@ inline unsigned leadingDigits(const char* p, std::uint64_t& digits) {
     return notDigit != 0 ? static_cast<unsigned>(__builtin_ctzll(notDigit)) >> 3 : 8;
 }
 
-// The first n (1 to 8) digits moved to the top bytes: leading zeros in front.
+// The first n (1 to 8) digits moved to the top bytes: leading zeros in front. For n = 0 the
+// result means nothing, but is defined.
 inline std::uint64_t alignDigits(std::uint64_t digits, unsigned n) {
-    return digits << (64 - 8 * n);
+    return digits << ((64 - 8 * n) & 63);
 }
 inline SortKey keyOfAligned(std::uint64_t aligned) {
     return static_cast<SortKey>(__builtin_bswap64(aligned));
@@ -211,6 +218,14 @@ struct Extremes {
         if (ky < minYKey) minY = valueOfAligned(y), minYKey = ky;
     }
     void addPen(double width) { widestPen = std::max(widestPen, std::fabs(width)); }
+    // What the other part of the body found.
+    void combine(const Extremes& o) {
+        if (o.maxX > maxX) maxX = o.maxX, maxXKey = o.maxXKey;
+        if (o.maxY > maxY) maxY = o.maxY, maxYKey = o.maxYKey;
+        if (o.minX < minX) minX = o.minX, minXKey = o.minXKey;
+        if (o.minY < minY) minY = o.minY, minYKey = o.minYKey;
+        widestPen = std::max(widestPen, o.widestPen);
+    }
     // The ink reaches half the widest pen beyond the points, rounded up to a whole raw unit;
     // a body that sets no pen draws with width 1.
     void widenByHalfPen() {
@@ -248,51 +263,54 @@ inline const char* blankOrLineEnd(const char* p) {
     return p;
 }
 
-// Measures the lines in [p, limit), each ended by a CR (with an optional LF) that lies
-// before limit or at it, with readable bytes after limit; the first is input line
-// `before` + 1. Returns the number of lines.
+// Measures the line that begins at `line` and ends at the CR at `cr`, with readable bytes
+// after it.
+template <bool Ink>
+inline void measureLine(const char* line, const char* cr, Extremes& ex, std::uint64_t number) {
+    // The common line: "x y l" with whole numbers of at most eight digits.
+    std::uint64_t dx, dy;
+    const unsigned nx = leadingDigits(line, dx);
+    if (nx > 0 && line[nx] == ' ') {
+        const char* q = line + nx + 1;
+        const unsigned ny = leadingDigits(q, dy);
+        if (ny > 0 && q[ny] == ' ') {
+            if (countsAsPoint<Ink>(q[ny + 1]))
+                ex.addAligned(alignDigits(dx, nx), alignDigits(dy, ny));
+            return;
+        }
+    }
+    // Any other line, by the general rules.
+    const char* p1 = blankOrLineEnd(line);
+    if (p1 == cr) return;
+    const char* p2 = blankOrLineEnd(p1 + 1);
+    if (Ink) addPenLine(line, p1, ex);
+    if (*p2 == ' ' && countsAsPoint<Ink>(p2[1])) {
+        std::int32_t x, y;
+        causedByLine(number, [&] {
+            readXY(std::string_view(line, static_cast<std::size_t>(p2 - line) + 1),
+                   static_cast<std::size_t>(p1 - line), static_cast<std::size_t>(p2 - line), x, y);
+        });
+        ex.add(x, y);
+    }
+}
+
+// Measures the lines in [p, limit): each ends at a CR (with an optional LF after it), and
+// the CRs before limit are exactly their ends. 64 bytes after limit are readable. The first
+// line is input line `before` + 1. Returns the number of lines.
 template <bool Ink>
 std::uint64_t measureLines(const char* p, const char* limit, Extremes& ex, std::uint64_t before) {
     std::uint64_t lines = 0;
-    while (p < limit) {
-        ++lines;
-        // The common line: "x y l" with whole numbers of at most eight digits.
-        std::uint64_t dx, dy;
-        const unsigned nx = leadingDigits(p, dx);
-        if (nx > 0 && p[nx] == ' ') {
-            const char* q = p + nx + 1;
-            const unsigned ny = leadingDigits(q, dy);
-            if (ny > 0 && q[ny] == ' ') {
-                p = q + ny + 1;
-                if (countsAsPoint<Ink>(*p)) ex.addAligned(alignDigits(dx, nx), alignDigits(dy, ny));
-                while (*p != '\r') ++p;
-                ++p;
-                if (*p == '\n') ++p;
-                continue;
-            }
+    const char* line = p;
+    // The line ends come from a mask of 64 bytes at a time, not from reading each line to its
+    // end: the processor finds the next line without waiting for this one to be measured.
+    for (const char* block = p; block < limit; block += 64) {
+        std::uint64_t crs = crMask(block);
+        if (limit - block < 64) crs &= (std::uint64_t{1} << (limit - block)) - 1;
+        for (; crs != 0; crs &= crs - 1) {
+            const char* cr = block + __builtin_ctzll(crs);
+            measureLine<Ink>(line, cr, ex, before + ++lines);
+            line = cr + 1 + (cr[1] == '\n');
         }
-        // Any other line, by the general rules.
-        const char* line = p;
-        const char* p1 = blankOrLineEnd(p);
-        if (*p1 == ' ') {
-            const char* p2 = blankOrLineEnd(p1 + 1);
-            if (Ink) addPenLine(line, p1, ex);
-            if (*p2 == ' ' && countsAsPoint<Ink>(p2[1])) {
-                std::int32_t x, y;
-                causedByLine(before + lines, [&] {
-                    readXY(std::string_view(line, static_cast<std::size_t>(p2 - line) + 1),
-                           static_cast<std::size_t>(p1 - line), static_cast<std::size_t>(p2 - line),
-                           x, y);
-                });
-                ex.add(x, y);
-            }
-            p = p2;
-        } else {
-            p = p1;
-        }
-        while (*p != '\r') ++p;
-        ++p;
-        if (*p == '\n') ++p;
     }
     return lines;
 }
@@ -362,18 +380,19 @@ void measureLongLine(InputStream& in, Extremes& ex) {
 namespace {
 
 template <bool Ink>
-void scanBodyFor(ConversionState& c) {
-    JobGeometry& g = c.geo;
-    Extremes ex(g);
-    InputStream& in = c.input;
+void scanStream(InputStream& in, Extremes& ex) {
     for (;;) {
         const std::size_t avail = in.fill(InputStream::kBufferSize / 2);
         if (avail == 0) break;
         const char* b = in.data();
-        std::size_t stop;
+        std::size_t stop, limit;
         if (in.atEof()) {
-            in.terminate('\r');  // the last line may have no line end
+            // The last line may have no line end: it gets one, which it then holds.
+            in.terminate('\r');
             stop = avail;
+            const bool ended = b[avail - 1] == '\r' ||
+                               (avail >= 2 && b[avail - 2] == '\r' && b[avail - 1] == '\n');
+            limit = ended ? avail : avail + 1;
         } else {
             // Whole lines only: the last CR whose next byte is known.
             const void* cr = ::memrchr(b, '\r', avail - 1);
@@ -383,22 +402,91 @@ void scanBodyFor(ConversionState& c) {
             }
             stop = static_cast<std::size_t>(static_cast<const char*>(cr) - b) + 1;
             if (b[stop] == '\n') ++stop;
+            limit = stop;
         }
-        in.countLines(measureLines<Ink>(b, b + stop, ex, in.linesRead()));
+        in.countLines(measureLines<Ink>(b, b + limit, ex, in.linesRead()));
         in.consume(stop);
     }
+}
+
+// Where the first line at or after `offset` begins, when one does within a short look;
+// none at the end of the input.
+std::optional<std::uint64_t> lineStartFrom(const InputStream& in, std::uint64_t offset) {
+    char look[1 << 16];
+    const std::size_t n = in.readAt(offset, look, sizeof look);
+    const char* cr = static_cast<const char*>(std::memchr(look, '\r', n));
+    if (cr == nullptr || cr + 1 == look + n) return std::nullopt;
+    const std::size_t next = static_cast<std::size_t>(cr - look) + 1;
+    return offset + next + (look[next] == '\n' ? 1 : 0);
+}
+
+// The body in two halves, the second on a thread of its own: the extremes of the halves
+// combine, and the scan is most of the pass's time. The first failure in the file is the
+// one told.
+template <bool Ink>
+bool scanInHalves(ConversionState& c, std::uint64_t from, Extremes& ex) {
+    InputStream& in = c.input;
+    const auto size = static_cast<std::uint64_t>(c.input_read.size);
+    const std::optional<std::uint64_t> middle = lineStartFrom(in, from + (size - from) / 2);
+    if (!middle || *middle >= size) return false;
+    InputStream second;
+    second.openPart(in, *middle);
+    Extremes secondEx = ex;
+    std::atomic<std::uint64_t> secondRead{*middle};
+    second.onRead([&](std::uint64_t offset) { secondRead = offset; });
+    std::exception_ptr secondFailure;
+    {
+        std::jthread helper([&] {
+            try {
+                scanStream<Ink>(second, secondEx);
+            } catch (...) {
+                secondFailure = std::current_exception();
+            }
+        });
+        const std::function<void(std::uint64_t)> report = in.readCallback();
+        if (report)
+            in.onRead([&](std::uint64_t offset) { report(offset + (secondRead - *middle)); });
+        in.endAt(*middle);
+        try {
+            scanStream<Ink>(in, ex);
+        } catch (...) {
+            in.onRead(report);
+            throw;  // after the helper has ended
+        }
+        in.onRead(report);
+    }
+    if (secondFailure) {
+        try {
+            std::rethrow_exception(secondFailure);
+        } catch (ConversionError& e) {
+            if (e.context().inputLine != 0) e.context().inputLine += in.linesRead();
+            throw;
+        }
+    }
+    in.skipTo(second.offset(), second.linesRead());
+    ex.combine(secondEx);
+    return true;
+}
+
+template <bool Ink>
+void scanBodyFor(ConversionState& c, std::uint64_t splitFrom) {
+    Extremes ex(c.geo);
+    const std::uint64_t from = c.input.offset();
+    const auto size = static_cast<std::uint64_t>(c.input_read.size);
+    if (size <= from || size - from < splitFrom || !scanInHalves<Ink>(c, from, ex))
+        scanStream<Ink>(c.input, ex);
     if (Ink) ex.widenByHalfPen();
-    ex.storeIn(g);
+    ex.storeIn(c.geo);
 }
 
 }  // namespace
 
-void scanBody(ConversionState& c) {
+void scanBody(ConversionState& c, std::uint64_t splitFrom) {
     // Two instances, so that the plain scan pays nothing for the ink box.
     if (c.settings.inkBox)
-        scanBodyFor<true>(c);
+        scanBodyFor<true>(c, splitFrom);
     else
-        scanBodyFor<false>(c);
+        scanBodyFor<false>(c, splitFrom);
 }
 
 void scaleExtremesAndSize(JobGeometry& g) {

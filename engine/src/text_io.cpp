@@ -40,12 +40,37 @@ void InputStream::open(const FileAt& file) {
         throw notRegular();
     }
     ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
+    startAt(0);
+}
+
+void InputStream::openPart(const InputStream& whole, std::uint64_t offset) {
+    close();
+    fd_ = whole.fd_;
+    ownsFd_ = false;
+    path_ = whole.path_;
+    startAt(offset);
+}
+
+void InputStream::startAt(std::uint64_t offset) {
     if (buf_.size() == 0) buf_.resize(kBufferSize + kPadding);
     pos_ = end_ = 0;
-    base_ = 0;
+    base_ = offset;
+    limit_ = UINT64_MAX;
     eof_ = false;
     lines_ = 0;
     lineEndedAtCr_ = loneLineFeed_ = false;
+}
+
+void InputStream::endAt(std::uint64_t offset) {
+    limit_ = offset;
+    if (base_ + end_ > offset) end_ = static_cast<std::size_t>(offset - base_);
+}
+
+void InputStream::skipTo(std::uint64_t offset, std::uint64_t lines) {
+    base_ = offset;
+    pos_ = end_ = 0;
+    eof_ = true;
+    lines_ += lines;
 }
 
 FileIdentity InputStream::identity() const {
@@ -69,8 +94,9 @@ std::size_t InputStream::readAt(std::uint64_t offset, char* to, std::size_t n) c
 }
 
 void InputStream::close() {
-    if (fd_ >= 0) ::close(fd_);
+    if (fd_ >= 0 && ownsFd_) ::close(fd_);
     fd_ = -1;
+    ownsFd_ = true;
 }
 
 std::size_t InputStream::fill(std::size_t want) {
@@ -85,11 +111,15 @@ std::size_t InputStream::fill(std::size_t want) {
             pos_ = kKeepBehind;
         }
         if (end_ == cap) buf_.resize(cap * 2 + kPadding);  // one line longer than the buffer
-        const std::size_t room = buf_.size() - kPadding - end_;
-        ssize_t got;
-        do {
-            got = ::read(fd_, buf_.data() + end_, room);
-        } while (got < 0 && errno == EINTR);
+        // Read at an offset, not from the descriptor's position, which a part shares.
+        const std::uint64_t at = base_ + end_;
+        const std::size_t room = static_cast<std::size_t>(
+            std::min<std::uint64_t>(buf_.size() - kPadding - end_, limit_ - std::min(limit_, at)));
+        ssize_t got = 0;
+        while (room > 0 &&
+               (got = ::pread(fd_, buf_.data() + end_, room, static_cast<off_t>(at))) < 0 &&
+               errno == EINTR) {
+        }
         if (got < 0)
             throw ConversionError("cannot read " + path_ + ": " + systemReason(), aboutFile(path_));
         if (got == 0) eof_ = true;
@@ -260,32 +290,36 @@ void OutputFile::create(const FileAt& file, const char* role) {
 
 void OutputFile::restart() {
     used_ = 0;
+    check(behind_.wait());
     if (::ftruncate(fd_, 0) != 0 || ::lseek(fd_, 0, SEEK_SET) != 0)
         throw ConversionError("cannot create " + path_ + ": " + systemReason(), aboutFile(path_));
 }
 
-void OutputFile::writeAll(const char* p, std::size_t n) {
-    while (n > 0) {
-        const ssize_t done = ::write(fd_, p, n);
-        if (done < 0) {
-            if (errno == EINTR) continue;
-            throw ConversionError("cannot write " + path_ + ": " + systemReason(),
-                                  aboutFile(path_));
-        }
-        p += done;
-        n -= static_cast<std::size_t>(done);
-    }
+void OutputFile::check(int error) const {
+    if (error != 0)
+        throw ConversionError("cannot write " + path_ + ": " + std::strerror(error),
+                              aboutFile(path_));
+}
+
+void OutputFile::handOver() {
+    if (used_ == 0) return;
+    if (spare_.size() == 0) spare_.resize(kBufferSize);  // a small file never needs it
+    const int error = behind_.write(fd_, buf_.data(), used_);
+    std::swap(buf_, spare_);
+    used_ = 0;
+    check(error);
 }
 
 void OutputFile::flush() {
-    if (used_ > 0) writeAll(buf_.data(), used_);
-    used_ = 0;
+    handOver();
+    check(behind_.wait());
 }
 
 void OutputFile::writeSlow(const char* p, std::size_t n) {
-    flush();
+    handOver();
     if (n >= kBufferSize) {
-        writeAll(p, n);
+        check(behind_.wait());
+        check(writeAll(fd_, p, n));
     } else {
         std::copy(p, p + n, buf_.data());
         used_ = n;

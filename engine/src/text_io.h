@@ -15,6 +15,7 @@
 #include <string_view>
 #include <utility>
 
+#include "write_behind.h"
 #include "zarn/conversion_error.h"
 
 namespace zarn {
@@ -109,6 +110,14 @@ public:
     // Opens a regular file, or a link to one, for reading; anything else is refused without
     // waiting for it. Throws ConversionError.
     void open(const FileAt& file);
+    // Reads the file that `whole` has open from `offset` on, as if it began there (its lines
+    // counted from 0), whatever `whole` does meanwhile; closing this one leaves it open.
+    void openPart(const InputStream& whole, std::uint64_t offset);
+    // The bytes from `offset` on are not read: the input ends there.
+    void endAt(std::uint64_t offset);
+    // The bytes up to `offset` and `lines` more lines were read by a part; the input is
+    // read whole to there.
+    void skipTo(std::uint64_t offset, std::uint64_t lines);
     void close();
     bool isOpen() const { return fd_ >= 0; }
     FileIdentity identity() const;
@@ -142,16 +151,20 @@ public:
     const std::string& path() const { return path_; }
     // Called after each read from the file with the offset read up to; kept across opens.
     void onRead(std::function<void(std::uint64_t)> readTo) { onRead_ = std::move(readTo); }
+    const std::function<void(std::uint64_t)>& readCallback() const { return onRead_; }
 
 private:
+    void startAt(std::uint64_t offset);
     [[noreturn]] void endedWhileALineWasExpected() const;
     void takeIntoLine(Line& line, const char* p, std::size_t n);
 
     int fd_ = -1;
+    bool ownsFd_ = true;
     std::string path_;
     ByteBuffer buf_;
     std::size_t pos_ = 0, end_ = 0;
     std::uint64_t base_ = 0;  // file offset of buf_[0]
+    std::uint64_t limit_ = UINT64_MAX;
     bool eof_ = false;
     std::uint64_t lines_ = 0;
     std::function<void(std::uint64_t)> onRead_;
@@ -162,7 +175,8 @@ private:
 
 class OutputFile {
 public:
-    static constexpr std::size_t kBufferSize = 1 << 20;
+    // Two buffers of this size: one fills while the other is written.
+    static constexpr std::size_t kBufferSize = 1 << 19;
 
     OutputFile() = default;
     OutputFile(const OutputFile&) = delete;
@@ -199,12 +213,16 @@ public:
 
 private:
     void writeSlow(const char* p, std::size_t n);
-    void writeAll(const char* p, std::size_t n);
+    // Hands the filled buffer to the writing thread and goes on with the other.
+    void handOver();
+    // Throws the failure of a write, if error is one.
+    void check(int error) const;
 
     int fd_ = -1;
     std::string path_;
-    ByteBuffer buf_;
+    ByteBuffer buf_, spare_;
     std::size_t used_ = 0;
+    WriteBehind behind_;
 };
 
 }  // namespace zarn

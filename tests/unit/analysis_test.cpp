@@ -76,15 +76,18 @@ struct Measured {
     bool operator==(const Measured&) const = default;
 };
 
-Measured measure(const std::string& body, bool fast, bool inkBox = false) {
+// The fast scan splits a body of `splitFrom` bytes or more into halves scanned at once.
+Measured measure(const std::string& body, bool fast, bool inkBox = false,
+                 std::uint64_t splitFrom = kSplitScanBytes) {
     ScratchDir dir;
     testing::writeFile(dir.file("in"), body);
     JobSettings settings;
     settings.inkBox = inkBox;
     ConversionState c(settings);
     c.input.open(dir.file("in"));
+    c.input_read = c.input.identity();
     if (fast)
-        scanBody(c);
+        scanBody(c, splitFrom);
     else
         testing::scanBodyByLines(c);
     return {c.geo.max_x_units, c.geo.max_y_units, c.geo.min_x_units, c.geo.min_y_units,
@@ -122,8 +125,11 @@ TEST(JobGeometry, FastBodyScanMatchesTheGeneralReader) {
         std::string body;
         const int count = static_cast<int>(random() % 40);
         for (int k = 0; k < count; ++k) body += pieces[random() % std::size(pieces)];
-        for (const bool ink : {false, true})
-            ASSERT_EQ(measure(body, true, ink), measure(body, false, ink)) << ink << body;
+        for (const bool ink : {false, true}) {
+            const Measured reference = measure(body, false, ink);
+            ASSERT_EQ(measure(body, true, ink), reference) << ink << body;
+            ASSERT_EQ(measure(body, true, ink, 0), reference) << ink << body;
+        }
     }
     std::string big;
     while (big.size() < 3 * InputStream::kBufferSize)
@@ -133,11 +139,22 @@ TEST(JobGeometry, FastBodyScanMatchesTheGeneralReader) {
     // Fields longer than the buffer, read as they stream past.
     big += std::string(700000, '0') + "12 " + std::string(600000, '0') + "34.5e0 l\r\n";
     big += "7 -" + std::string(800000, '9') + " l\r\n";  // overflows
-    EXPECT_THROW(measure(big, true), ConversionError);
+    // The failure names its line however the body was scanned.
+    std::vector<std::uint64_t> failedAt;
+    for (const std::uint64_t splitFrom : {kSplitScanBytes, std::uint64_t{0}}) {
+        try {
+            measure(big, true, false, splitFrom);
+            ADD_FAILURE() << "no overflow";
+        } catch (const ConversionError& e) {
+            failedAt.push_back(e.context().inputLine);
+        }
+    }
+    EXPECT_EQ(failedAt, std::vector<std::uint64_t>(2, std::count(big.begin(), big.end(), '\r')));
     EXPECT_THROW(measure(big, false), ConversionError);
     big.resize(big.rfind("7 -"));
     const Measured fast = measure(big, true);
     EXPECT_EQ(fast, measure(big, false));
+    EXPECT_EQ(measure(big, true, false, 0), fast);
     EXPECT_EQ(fast.minX, 0);
     big += "33 w " + std::string(InputStream::kBufferSize, 'x') + "\r\n" +
            std::string(InputStream::kBufferSize, '0') + "5 6 m\r\n";
