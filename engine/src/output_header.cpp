@@ -43,7 +43,9 @@ PageBox pageBox(const JobSettings& s, std::int32_t width, std::int32_t height) {
 void recordBoxes(ConversionState& c, std::int32_t llx, std::int32_t lly, std::int32_t urx,
                  std::int32_t ury, const PageBox& page) {
     WrittenBoxes& w = c.written;
-    w = {true, llx, lly, urx, ury};
+    w = WrittenBoxes{};
+    w.written = true;
+    w.llx = llx, w.lly = lly, w.urx = urx, w.ury = ury;
     if (c.settings.pageregel != 1 || !page.present) return;
     w.page = true;
     w.pageWidth = page.width;

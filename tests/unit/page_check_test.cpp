@@ -15,12 +15,12 @@ std::string joined(const std::vector<std::string>& lines) {
 TEST(PageCheck, WarnsWhereTheFilmWouldBeCut) {
     // clang-format off
     const struct { WrittenBoxes written; bool english; const char* says; } cases[] = {
-        {{true, 0, 0, 884, 1290, true, 595, 841, false, "A4"}, true,
+        {{true, 0, 0, 884, 1290, true, 595, 841, false, "A4", {}}, true,
          " Warning: the job is 312 x 455 mm, the forced A4 page 210 x 297 mm: the film will be cut|"},
-        {{true, -9, 3, 300, 400, true, 300, 400, false, nullptr}, false,
+        {{true, -9, 3, 300, 400, true, 300, 400, false, nullptr, {}}, false,
          " Let op: de job begint bij -3 x 1 mm, links van of onder de pagina: de film wordt afgesneden|"},
-        {{true, 0, 0, 841, 595, true, 595, 841, true, "A4"}, true, ""},  // fits the rotated page
-        {{true, -9, -9, 300, 400, false}, true, ""},                // EPS mode has no page
+        {{true, 0, 0, 841, 595, true, 595, 841, true, "A4", {}}, true, ""},  // fits the rotated page
+        {{true, -9, -9, 300, 400, false, 0, 0, false, nullptr, {}}, true, ""},                // EPS mode has no page
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -51,8 +51,8 @@ TEST(PageCheck, MarksBeyondTheRoundingAreNamedBySide) {
         s.LANG = "UK";
         s.inkBox = c.inkBox;
         ConversionState state(s);
-        state.written = {true,        23,           38,    410, 527, c.pageWidth > 0,
-                         c.pageWidth, c.pageHeight, false, "A4"};
+        state.written = {true,        23,           38,    410,  527, c.pageWidth > 0,
+                         c.pageWidth, c.pageHeight, false, "A4", {}};
         const BoxCheck check = checkMarks(state, c.marks);
         EXPECT_EQ(joined(check.lines), c.says);
         EXPECT_EQ(check.passed, c.passed) << c.says;
