@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string_view>
+#include <system_error>
 #include <thread>
 
 #include "analysis_pass.h"
@@ -436,13 +437,18 @@ bool scanInHalves(ConversionState& c, std::uint64_t from, Extremes& ex) {
     second.onRead([&](std::uint64_t offset) { secondRead = offset; });
     std::exception_ptr secondFailure;
     {
-        std::jthread helper([&] {
-            try {
-                scanStream<Ink>(second, secondEx);
-            } catch (...) {
-                secondFailure = std::current_exception();
-            }
-        });
+        std::jthread helper;
+        try {
+            helper = std::jthread([&] {
+                try {
+                    scanStream<Ink>(second, secondEx);
+                } catch (...) {
+                    secondFailure = std::current_exception();
+                }
+            });
+        } catch (const std::system_error&) {
+            return false;  // no thread to be had: one scan after all
+        }
         const std::function<void(std::uint64_t)> report = in.readCallback();
         if (report)
             in.onRead([&](std::uint64_t offset) { report(offset + (secondRead - *middle)); });

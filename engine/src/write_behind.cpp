@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <system_error>
 
 namespace zarn {
 
@@ -36,10 +37,18 @@ int WriteBehind::write(int fd, const char* p, std::size_t n) {
         const std::lock_guard lock(mutex_);
         fd_ = fd, p_ = p, n_ = n;
     }
-    if (!thread_.joinable())
-        thread_ = std::thread(&WriteBehind::run, this);
-    else
+    if (thread_.joinable()) {
         changed_.notify_all();
+        return 0;
+    }
+    try {
+        thread_ = std::thread(&WriteBehind::run, this);
+    } catch (const std::system_error&) {
+        // No thread to be had: this write, at least, is made here.
+        const std::lock_guard lock(mutex_);
+        n_ = 0;
+        return writeAll(fd, p, n);
+    }
     return 0;
 }
 

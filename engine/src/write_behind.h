@@ -18,8 +18,9 @@ public:
     ~WriteBehind();
 
     // Starts writing the n bytes at p to fd, which stay untouched until the next call, and
-    // returns; first waits for the write before. The thread starts with the first write.
-    // Returns the error number of a write before that failed, or 0.
+    // returns; first waits for the write before. The thread starts with the first write
+    // (when none can be started, the write is made before returning). Returns the error
+    // number of a write that failed, or 0.
     int write(int fd, const char* p, std::size_t n);
     // Waits until every write is done; the error number of the first that failed, or 0. The
     // error is then forgotten.
