@@ -311,6 +311,12 @@ void OutputFile::handOver() {
 }
 
 void OutputFile::flush() {
+    // A file that never filled a buffer, as a log, is written here without a thread.
+    if (!behind_.running()) {
+        check(writeAll(fd_, buf_.data(), used_));
+        used_ = 0;
+        return;
+    }
     handOver();
     check(behind_.wait());
 }

@@ -25,6 +25,8 @@ public:
     // Waits until every write is done; the error number of the first that failed, or 0. The
     // error is then forgotten.
     int wait();
+    // Whether a write has started the thread.
+    bool running() const { return thread_.joinable(); }
 
 private:
     void run();
