@@ -18,6 +18,8 @@
 #include <string_view>
 #include <vector>
 
+#include "zarn/numbers.h"
+
 extern char** environ;
 
 namespace zarn {
@@ -42,11 +44,6 @@ constexpr const char* kPrologue =
 
 constexpr std::size_t kTailBytes = 2000;
 constexpr std::size_t kLineBytes = 256;  // a report line is shorter; the rest is only messages
-
-std::string number(double value) {
-    char text[32];
-    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
 
 // What the child prints, read as it comes: each line is handed on, and only the end is kept
 // for a message, so a chatty child costs no more memory than a quiet one.
@@ -252,16 +249,16 @@ GhostscriptRun runGhostscript(const GhostscriptCommand& command, const std::stri
     const std::optional<int> status = ended ? reap(pid, deadline) : std::nullopt;
     if (!status) {
         killAndReap(pid);
-        const std::string seconds = number(static_cast<double>(command.limit.count()) / 1000);
+        const std::string seconds = realText(static_cast<double>(command.limit.count()) / 1000);
         return failure(Status::TimedOut, name + " did not finish within " + seconds + " s", out);
     }
     out.finish();
     if (WIFSIGNALED(*status)) {
-        const std::string signal = number(WTERMSIG(*status));
+        const std::string signal = intText(WTERMSIG(*status));
         return failure(Status::Failed, name + " was stopped by signal " + signal, out);
     }
     if (WEXITSTATUS(*status) != 0 || out.sawError()) {
-        const std::string exit = number(WEXITSTATUS(*status));
+        const std::string exit = intText(WEXITSTATUS(*status));
         return failure(Status::Failed, name + " failed (exit status " + exit + ")", out);
     }
     return {Status::Done, {}};

@@ -4,18 +4,13 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <charconv>
 
 #include "zarn/conversion_error.h"
+#include "zarn/numbers.h"
 
 namespace zarn {
 
 namespace {
-
-std::string number(double value) {
-    char text[32];
-    return std::string(text, std::to_chars(text, text + sizeof text, value).ptr);
-}
 
 // Orange, 255 153 0 in the PNG: the colour rules give only full or half primaries and their
 // halves mixed, and the gray levels are gray.
@@ -38,8 +33,8 @@ std::string boxFrame(const WrittenBoxes& b, int dpi) {
     const double half = 36.0 / dpi;
     const double width = std::max(0.0, b.urx - b.llx - 2 * half);
     const double height = std::max(0.0, b.ury - b.lly - 2 * half);
-    return "0 setlinewidth " + number(b.llx + half) + " " + number(b.lly + half) + " " +
-           number(width) + " " + number(height) + " rectstroke ";
+    return "0 setlinewidth " + realText(b.llx + half) + " " + realText(b.lly + half) + " " +
+           realText(width) + " " + realText(height) + " rectstroke ";
 }
 
 // Drawn when the first page is shown; later pages, and the end of the job, are not output.
@@ -86,7 +81,7 @@ GhostscriptCommand pdfCommand(const std::string& output, bool eps) {
 
 GhostscriptCommand previewCommand(const std::string& output, const WrittenBoxes& boxes, bool eps,
                                   int dpi) {
-    GhostscriptCommand command{{"-sDEVICE=png16m", "-r" + number(dpi)}, {}, output};
+    GhostscriptCommand command{{"-sDEVICE=png16m", "-r" + intText(dpi)}, {}, output};
     if (eps) command.options.emplace_back("-dEPSCrop");
     // In EPS mode the picture's edge is the box's.
     command.prologue = framePrologue((eps ? std::string() : boxFrame(boxes, dpi)) + kEdgeRing);
