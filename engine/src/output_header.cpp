@@ -14,7 +14,10 @@ void requireLine(ConversionState& c, std::string_view beginning) {
 }
 
 // A number as the page lines write it: a blank where a minus sign would go.
-std::string signedItem(std::int32_t v) { return v < 0 ? intText(v) : " " + intText(v); }
+// Appended rather than " " + a temporary string, on which g++ 12 at -O3 warns falsely.
+std::string signedItem(std::int32_t v) {
+    return v < 0 ? intText(v) : std::string(" ").append(intText(v));
+}
 
 std::int32_t marginPs(const char* field, std::int16_t mm, std::int32_t whenZero) {
     return mm != 0 ? causedByField(field, [&] { return roundEven32(mul16(mm, 72) / 25.4); })
@@ -30,7 +33,8 @@ struct PageBox {
 
 PageBox pageBox(const JobSettings& s, std::int32_t width, std::int32_t height) {
     if (s.Force_A4 == 0 && s.Force_A3 == 0)
-        return {true, " " + intText(width) + " " + intText(height), width, height};
+        return {true, std::string(" ").append(intText(width)).append(" ").append(intText(height)),
+                width, height};
     if (s.Force_A4 == 1)
         return {true, signedItem(s.A4_kortPS) + signedItem(s.A4_langPS), s.A4_kortPS, s.A4_langPS,
                 "A4"};
