@@ -11,6 +11,7 @@ int main(int argc, char* argv[]) {
     zarn::ignoreWriteSignals();
     if (const auto answered = zarn::ui::answerWithoutWindow(argc, argv, std::cout))
         return *answered;
+    if (const auto refused = zarn::ui::refuseWithoutDisplay(argc, argv, std::cerr)) return *refused;
     QApplication app(argc, argv);  // takes Qt's own options out of argv
     QApplication::setApplicationName(QStringLiteral("zarn1-ps-repair"));
     QGuiApplication::setDesktopFileName(QStringLiteral("zarn1-ps-repair"));

@@ -45,6 +45,40 @@ TEST(CommandLine, FilesAreTakenAsGivenAndOptionsEndAtTheDoubleDash) {
     }
 }
 
+TEST(CommandLine, WithoutADisplayTheWindowIsRefusedBeforeQtWouldAbort) {
+    // The environment (NAME=value, or NAME= for an empty one), the arguments, and whether the
+    // window is refused.
+    const std::tuple<std::vector<std::string>, std::vector<std::string>, bool> rows[] = {
+        {{}, {"A.P01"}, true},
+        {{"DISPLAY="}, {}, true},
+        {{"DISPLAY=:0"}, {}, false},
+        {{"WAYLAND_DISPLAY=wayland-0"}, {}, false},
+        {{"QT_QPA_PLATFORM=offscreen"}, {}, false},
+        {{}, {"A.P01", "-platform", "offscreen"}, false},
+        {{}, {"--platform", "offscreen"}, false},
+        {{}, {"-display", ":1"}, false},
+        {{}, {"-platformtheme", "x"}, true}};
+    for (const auto& [environment, args, refused] : rows) {
+        std::vector<char*> argv{const_cast<char*>("zarn1-ps-repair")};
+        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        const auto lookUp = [&](const char* name) -> const char* {
+            for (const std::string& e : environment)
+                if (e.substr(0, e.find('=')) == name) return e.c_str() + e.find('=') + 1;
+            return nullptr;
+        };
+        std::ostringstream err;
+        const auto status =
+            refuseWithoutDisplay(static_cast<int>(argv.size()), argv.data(), err, lookUp);
+        EXPECT_EQ(status.has_value(), refused) << ::testing::PrintToString(args);
+        EXPECT_EQ(err.str(), refused ? "zarn1-ps-repair: no display to open the window on "
+                                       "(DISPLAY and WAYLAND_DISPLAY are not set)\n"
+                                       "The batch converter zarn1-ps-convert converts without "
+                                       "one.\n"
+                                     : "");
+        EXPECT_EQ(status.value_or(1), 1);
+    }
+}
+
 TEST(TextViewer, FalseUnlessXdgOpenRanAndSucceeded) {
     testing::ScratchDir dir;
     const QByteArray path = qgetenv("PATH");
