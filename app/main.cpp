@@ -1,10 +1,10 @@
 // Starts the window; FILEs given on the command line are dropped on it once it shows.
-#include <QApplication>
 #include <iostream>
 
 #include "window_icon.h"
 #include "zarn/ui/command_line.h"
 #include "zarn/ui/main_window.h"
+#include "zarn/ui/window_start.h"
 #include "zarn/write_signals.h"
 
 int main(int argc, char* argv[]) {
@@ -12,7 +12,7 @@ int main(int argc, char* argv[]) {
     if (const auto answered = zarn::ui::answerWithoutWindow(argc, argv, std::cout))
         return *answered;
     if (const auto refused = zarn::ui::refuseWithoutDisplay(argc, argv, std::cerr)) return *refused;
-    QApplication app(argc, argv);  // takes Qt's own options out of argv
+    const auto app = zarn::ui::startApplication(argc, argv);
     QApplication::setApplicationName(QStringLiteral("zarn1-ps-repair"));
     QGuiApplication::setDesktopFileName(QStringLiteral("zarn1-ps-repair"));
     QApplication::setWindowIcon(zarn::windowIcon());

@@ -15,6 +15,7 @@
 #include "test_support.h"
 #include "zarn/ui/command_line.h"
 #include "zarn/ui/qt_platform.h"
+#include "zarn/ui/window_start.h"
 #include "zarn/version.h"
 
 namespace zarn::ui {

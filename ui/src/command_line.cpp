@@ -1,6 +1,5 @@
 #include "zarn/ui/command_line.h"
 
-#include <cstdlib>
 #include <ostream>
 #include <string_view>
 
@@ -53,26 +52,6 @@ std::optional<int> answerWithoutWindow(int argc, char* const argv[], std::ostrea
     else
         return std::nullopt;
     return out.flush() ? 0 : 1;
-}
-
-std::optional<int> refuseWithoutDisplay(
-    int argc, char* const argv[], std::ostream& err,
-    const std::function<const char*(const char*)>& environment) {
-    for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
-        const char* value = environment ? environment(name) : std::getenv(name);
-        if (value != nullptr && *value != '\0') return std::nullopt;
-    }
-    // Qt takes its options with one dash or two, wherever they stand.
-    for (int i = 1; i < argc; ++i) {
-        std::string_view arg = argv[i];
-        if (arg.substr(0, 2) == "--") arg.remove_prefix(1);
-        if (arg == "-platform" || arg == "-display") return std::nullopt;
-    }
-    err << kProgram << ": no display to open the window on (DISPLAY and WAYLAND_DISPLAY are "
-        << "not set)\n"
-        << "The batch converter zarn1-ps-convert converts without one.\n";
-    err.flush();
-    return 1;
 }
 
 std::optional<std::vector<std::string>> filesToDrop(int argc, char* const argv[],

@@ -2,7 +2,6 @@
 // --version.
 #pragma once
 
-#include <functional>
 #include <iosfwd>
 #include <optional>
 #include <string>
@@ -23,14 +22,6 @@ CommandLine readCommandLine(int argc, char* const argv[]);
 // Answers --help or --version on `out` before any window or display exists: the exit status,
 // or nullopt to go on. Other options are left alone here, since Qt takes its own out later.
 std::optional<int> answerWithoutWindow(int argc, char* const argv[], std::ostream& out);
-
-// Says on `err` that no window can be opened when Qt would find no display: no platform is
-// asked for (QT_QPA_PLATFORM, -platform) and no display is named (DISPLAY, WAYLAND_DISPLAY,
-// -display). Qt itself would abort there. The exit status (1), or nullopt to go on.
-// `environment` looks a variable up as std::getenv does; without one, std::getenv does.
-std::optional<int> refuseWithoutDisplay(
-    int argc, char* const argv[], std::ostream& err,
-    const std::function<const char*(const char*)>& environment = {});
 
 // The FILEs to drop, read once Qt has taken its own options out of argv; an unknown option is
 // said on `err` and gives nullopt (exit status 2).
