@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cmath>
 
 #include "zarn/conversion_error.h"
 #include "zarn/numbers.h"
@@ -52,19 +53,44 @@ std::string asMessageLines(std::string text) {
     return text;
 }
 
+// A picture larger than this is no preview, and Ghostscript would go on writing it until its
+// time ran out: A2 at 600 dpi is 139 million pixels.
+constexpr double kMostPreviewPixels = 200e6;
+
+// Why the preview is not made, or nothing: the page (the box in EPS mode) in pixels as the
+// device rounds them.
+std::string previewTooLarge(const WrittenBoxes& b, bool eps, int dpi) {
+    if (!eps && !b.page) return {};  // Ghostscript's own page size
+    const double width = eps ? b.urx - b.llx : b.pageWidth;
+    const double height = eps ? b.ury - b.lly : b.pageHeight;
+    const double across = std::floor(width * dpi / 72 + 0.5);
+    const double down = std::floor(height * dpi / 72 + 0.5);
+    if (across * down <= kMostPreviewPixels) return {};
+    return "at " + intText(dpi) + " dpi the " + (eps ? "box" : "page") + " would be " +
+           intText(static_cast<std::int64_t>(across)) + " x " +
+           intText(static_cast<std::int64_t>(down)) +
+           " pixels, more than the 200 million a preview may have";
+}
+
+// Runs Ghostscript into the file at `path`, unless `refusal` says why not; on a failure the
+// file is removed, and an older one is not left behind either.
 void render(ConversionState& c, const std::string& path, const char* role,
-            GhostscriptCommand command) {
+            GhostscriptCommand command, const std::string& refusal = {}) {
     const FileAt at = c.folder.file(path);
     OutputFile file;
     file.create(at, role);
     command.outputFile = file.descriptor();
     command.limit = timeLimitFor(c.output_path);
-    const GhostscriptRun run = runGhostscript(command, "gs");
-    if (run.status != GhostscriptStatus::Done) {
+    std::string failure = refusal;
+    if (failure.empty()) {
+        const GhostscriptRun run = runGhostscript(command, "gs");
+        if (run.status != GhostscriptStatus::Done) failure = run.detail;
+    }
+    if (!failure.empty()) {
         removeQuietly(at);
         file.closeQuietly();
         throw ConversionError(asMessageLines(std::string("the ") + role + " " + path +
-                                             " was not written: " + run.detail),
+                                             " was not written: " + failure),
                               aboutFile(path));
     }
     file.close();
@@ -98,7 +124,8 @@ Renderings writeRenderings(ConversionState& c) {
     }
     if (s.preview != 0) {
         render(c, c.preview_path, "preview",
-               previewCommand(c.output_path, c.written, eps, s.preview));
+               previewCommand(c.output_path, c.written, eps, s.preview),
+               previewTooLarge(c.written, eps, s.preview));
         written.preview = c.preview_path;
     }
     return written;

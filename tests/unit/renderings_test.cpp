@@ -27,6 +27,7 @@ struct Case {
     DropOutcome outcome;
     std::vector<std::string> pdfHas, previewHas;  // lines of the stand-in's output, in order
     const char* says;                             // a part of the message
+    const char* farPoint = nullptr;               // a drawing line that widens the page
 };
 
 // clang-format off
@@ -43,6 +44,11 @@ const Case kCases[] = {
      "Error: /undefined in boom"},
     {"no gs", nullptr, false, false, 100, DropOutcome::ErrorExit, {}, {},
      "the preview @/BOARD_E01.png was not written: Ghostscript (gs) was not found on the PATH"},
+    {"a page too large for a preview", "echo ran >&2; exit 1", false, false, 100, DropOutcome::ErrorExit,
+     {}, {}, "the preview @/BOARD_E01.png was not written: at 100 dpi the page would be 781310 x "
+     "781289 pixels, more than the 200 million a preview may have", "9999999 9999999 l"},
+    {"a box too large for a preview", "echo ran >&2; exit 1", true, false, 600, DropOutcome::ErrorExit,
+     {}, {}, "at 600 dpi the box would be", "9999999 9999999 l"},
 };
 // clang-format on
 
@@ -87,8 +93,11 @@ TEST_F(Renderings, FollowTheOutputAndFailAsARuntimeFailureAfterIt) {
     for (const Case& c : kCases) {
         SCOPED_TRACE(c.what);
         useGs(c.gs);
-        testing::writeFile(dir_.file("BOARD.P01"), testing::Board().bytes());
+        testing::Board board;
+        if (c.farPoint != nullptr) board.body.insert(board.body.begin() + 2, c.farPoint);
+        testing::writeFile(dir_.file("BOARD.P01"), board.bytes());
         testing::writeFile(dir_.file("BOARD_E01.pdf"), "an older PDF\n");
+        testing::writeFile(dir_.file("BOARD_E01.png"), "an older preview\n");
         JobSettings s;  // the log opens in its viewer
         s.pageregel = c.eps ? 0 : 1;
         s.pdf = c.pdf;
@@ -102,7 +111,8 @@ TEST_F(Renderings, FollowTheOutputAndFailAsARuntimeFailureAfterIt) {
         EXPECT_NE(readFile(r.log_path).find("BoundingBox"), std::string::npos);
         if (c.outcome != DropOutcome::Completed) {
             EXPECT_EQ(platform.ended, 1);
-            if (c.pdf) EXPECT_FALSE(fileExists(dir_.file("BOARD_E01.pdf")));
+            EXPECT_FALSE(fileExists(dir_.file(c.pdf ? "BOARD_E01.pdf" : "BOARD_E01.png")));
+            EXPECT_EQ(r.message.find("ran"), std::string::npos) << "gs ran";
             continue;
         }
         expectLinesInOrder(readFile(r.pdf_path), c.pdfHas, dir_.path());
