@@ -53,23 +53,44 @@ std::string asMessageLines(std::string text) {
     return text;
 }
 
-// A picture larger than this is no preview, and Ghostscript would go on writing it until its
+// The largest side of a PDF page without a unit of its own: 200 inches. Ghostscript takes far
+// larger pages, up to a point where it falls back to its default page without a word.
+constexpr double kWidestPage = 14400;
+// A picture larger than this is no preview, and Ghostscript would go on rendering it until its
 // time ran out: A2 at 600 dpi is 139 million pixels.
 constexpr double kMostPreviewPixels = 200e6;
 
-// Why the preview is not made, or nothing: the page (the box in EPS mode) in pixels as the
-// device rounds them.
+// The sides, in PS units, of the page the renderings get: the box in EPS mode; none when the
+// output names no page, which leaves Ghostscript's own.
+bool renderedPage(const WrittenBoxes& b, bool eps, double& width, double& height) {
+    width = eps ? b.urx - b.llx : b.pageWidth;
+    height = eps ? b.ury - b.lly : b.pageHeight;
+    return eps || b.page;
+}
+
+std::string sidesText(double width, double height, const char* unit) {
+    return intText(static_cast<std::int64_t>(width)) + " x " +
+           intText(static_cast<std::int64_t>(height)) + " " + unit;
+}
+
+// Why the page is not rendered, or nothing.
+std::string pageTooLarge(const WrittenBoxes& b, bool eps) {
+    double width, height;
+    if (!renderedPage(b, eps, width, height) || std::max(width, height) <= kWidestPage) return {};
+    return std::string("the ") + (eps ? "box" : "page") + " is " + sidesText(width, height, "pt") +
+           ", more than the 14400 pt (200 inches) a side that is rendered";
+}
+
+// Why the preview is not made, or nothing: the page in pixels as the device rounds them.
 std::string previewTooLarge(const WrittenBoxes& b, bool eps, int dpi) {
-    if (!eps && !b.page) return {};  // Ghostscript's own page size
-    const double width = eps ? b.urx - b.llx : b.pageWidth;
-    const double height = eps ? b.ury - b.lly : b.pageHeight;
+    if (std::string why = pageTooLarge(b, eps); !why.empty()) return why;
+    double width, height;
+    if (!renderedPage(b, eps, width, height)) return {};
     const double across = std::floor(width * dpi / 72 + 0.5);
     const double down = std::floor(height * dpi / 72 + 0.5);
     if (across * down <= kMostPreviewPixels) return {};
     return "at " + intText(dpi) + " dpi the " + (eps ? "box" : "page") + " would be " +
-           intText(static_cast<std::int64_t>(across)) + " x " +
-           intText(static_cast<std::int64_t>(down)) +
-           " pixels, more than the 200 million a preview may have";
+           sidesText(across, down, "pixels") + ", more than the 200 million a preview may have";
 }
 
 // Runs Ghostscript into the file at `path`, unless `refusal` says why not; on a failure the
@@ -119,7 +140,7 @@ Renderings writeRenderings(ConversionState& c) {
     const bool eps = s.pageregel == 0;
     Renderings written;
     if (s.pdf) {
-        render(c, c.pdf_path, "PDF", pdfCommand(c.output_path, eps));
+        render(c, c.pdf_path, "PDF", pdfCommand(c.output_path, eps), pageTooLarge(c.written, eps));
         written.pdf = c.pdf_path;
     }
     if (s.preview != 0) {

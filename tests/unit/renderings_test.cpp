@@ -44,11 +44,14 @@ const Case kCases[] = {
      "Error: /undefined in boom"},
     {"no gs", nullptr, false, false, 100, DropOutcome::ErrorExit, {}, {},
      "the preview @/BOARD_E01.png was not written: Ghostscript (gs) was not found on the PATH"},
-    {"a page too large for a preview", "echo ran >&2; exit 1", false, false, 100, DropOutcome::ErrorExit,
-     {}, {}, "the preview @/BOARD_E01.png was not written: at 100 dpi the page would be 781310 x "
-     "781289 pixels, more than the 200 million a preview may have", "9999999 9999999 l"},
-    {"a box too large for a preview", "echo ran >&2; exit 1", true, false, 600, DropOutcome::ErrorExit,
-     {}, {}, "at 600 dpi the box would be", "9999999 9999999 l"},
+    {"a page too large to render", "echo ran >&2; exit 1", false, false, 100, DropOutcome::ErrorExit,
+     {}, {}, "the preview @/BOARD_E01.png was not written: the page is 562543 x 562528 pt, more "
+     "than the 14400 pt (200 inches) a side that is rendered", "9999999 9999999 l"},
+    {"a box too large for a PDF", "echo ran >&2; exit 1", true, true, 0, DropOutcome::ErrorExit,
+     {}, {}, "the PDF @/BOARD_E01.pdf was not written: the box is 16918 x 16903 pt", "300000 300000 l"},
+    {"too many pixels for a preview", "echo ran >&2; exit 1", false, false, 600, DropOutcome::ErrorExit,
+     {}, {}, "the preview @/BOARD_E01.png was not written: at 600 dpi the page would be 94108 x "
+     "93983 pixels, more than the 200 million a preview may have", "200000 200000 l"},
 };
 // clang-format on
 
