@@ -140,6 +140,8 @@ private:
     }
 
     Verification verifyOutput() const {
+        if (const std::string why = beyondMeasuredReach(c_.written); !why.empty())
+            return {false, {texts::kNotVerified.in(c_.english) + why}};
         const InkMeasurement ink = measureInk(c_.output_path);
         if (ink.status != InkMeasurement::Status::Measured)
             return {false, {texts::kNotVerified.in(c_.english) + ink.detail}};

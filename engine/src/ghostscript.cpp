@@ -32,7 +32,7 @@ using std::chrono::milliseconds;
 // The bbox device clips at the lower-left corner of its page, which with fixed media is as large
 // as the device allows (about 150000 pt square). The file's origin is moved this far up and
 // right on it, so marks from -72000 to about +78000 pt are seen; the report is moved back.
-constexpr double kOriginShift = 72000;
+constexpr double kOriginShift = kMeasuredReach;
 // The file's own setpageparams resets /PageOffset and sets an /Orientation that rotates the page
 // on fixed media. An Install procedure runs after every setpagedevice and its matrix becomes the
 // default one, so the shift (kOriginShift, written out below) outlives those calls, initgraphics

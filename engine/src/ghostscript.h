@@ -54,6 +54,9 @@ struct InkMeasurement {
     std::string detail;  // otherwise: what went wrong, then the end of Ghostscript's messages
 };
 
+// How far from the origin, either way, measureInk is sure to see marks, in PS units.
+inline constexpr double kMeasuredReach = 72000;
+
 // Renders `path` with the bbox device on a page large enough that marks at negative
 // coordinates or far beyond the file's own box are also seen, whatever page the file asks
 // for. The time limit grows with the file's size.

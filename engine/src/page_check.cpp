@@ -2,6 +2,8 @@
 
 #include <array>
 #include <charconv>
+#include <cmath>
+#include <initializer_list>
 #include <utility>
 
 #include "zarn/numbers.h"
@@ -67,6 +69,19 @@ std::vector<std::string> pageWarnings(const ConversionState& c) {
         lines.push_back(texts::kJobStartsAt.in(en) + wholeMm(w.llx) + " x " + wholeMm(w.lly) +
                         " mm" + texts::kOffThePage.in(en));
     return lines;
+}
+
+std::string beyondMeasuredReach(const WrittenBoxes& w) {
+    const auto reach = [](const char* what, std::initializer_list<std::int32_t> edges) {
+        for (const std::int32_t edge : edges)
+            if (std::abs(static_cast<double>(edge)) > kMeasuredReach)
+                return std::string("the ") + what + " reaches " + intText(edge) +
+                       " pt, beyond the 72000 pt either way that Ghostscript measures";
+        return std::string();
+    };
+    std::string why = reach("BoundingBox", {w.llx, w.lly, w.urx, w.ury});
+    if (why.empty() && w.page) why = reach("page", {w.pageWidth, w.pageHeight});
+    return why;
 }
 
 BoxCheck checkMarks(const ConversionState& c, const std::optional<InkExtent>& marks) {

@@ -24,4 +24,8 @@ struct BoxCheck {
 };
 BoxCheck checkMarks(const ConversionState& c, const std::optional<InkExtent>& marks);
 
+// Why the marks cannot be checked against the written boxes, or nothing: the box, or the page,
+// reaches further from the origin than Ghostscript measures.
+std::string beyondMeasuredReach(const WrittenBoxes& w);
+
 }  // namespace zarn

@@ -59,8 +59,9 @@ std::string stateOf(const OptionControls& c, const JobSettings& s) {
     std::string state;
     for (std::size_t i = 0; i < kControlCount; ++i) {
         const Ctl k = static_cast<Ctl>(i);
-        state += (c.isEnabled(k) ? "E" : "-") +
-                 (k >= Ctl::Text_eind ? c.text(k) : std::to_string(c.isTicked(k))) + " ";
+        state += c.isEnabled(k) ? "E" : "-";  // appended: g++ 12 warns falsely on "E" + string
+        state += k >= Ctl::Text_eind ? c.text(k) : std::to_string(c.isTicked(k));
+        state += " ";
     }
     for (int v : {s.pageregel, s.optsel, s.Force_A4, s.Force_A3, s.kantel, s.Force_crop,
                   s.LogAfdruk, s.breedte})

@@ -59,5 +59,18 @@ TEST(PageCheck, MarksBeyondTheRoundingAreNamedBySide) {
     }
 }
 
+TEST(PageCheck, ABoxBeyondWhatGhostscriptMeasuresIsNotChecked) {
+    // clang-format off
+    const struct { WrittenBoxes written; const char* says; } cases[] = {
+        {{true, -72000, 0, 72000, 500, true, 72000, 500, false, nullptr, {}}, ""},
+        {{true, 0, -72001, 500, 500, false, 0, 0, false, nullptr, {}},
+         "the BoundingBox reaches -72001 pt, beyond the 72000 pt either way that Ghostscript measures"},
+        {{true, 0, 0, 500, 500, true, 500, 562528, true, "A3", {}},
+         "the page reaches 562528 pt, beyond the 72000 pt either way that Ghostscript measures"},
+    };
+    // clang-format on
+    for (const auto& c : cases) EXPECT_EQ(beyondMeasuredReach(c.written), c.says);
+}
+
 }  // namespace
 }  // namespace zarn
