@@ -2,6 +2,7 @@
 #include <iostream>
 
 #include "window_icon.h"
+#include "zarn/child_guard.h"
 #include "zarn/ui/command_line.h"
 #include "zarn/ui/main_window.h"
 #include "zarn/ui/window_start.h"
@@ -9,6 +10,7 @@
 
 int main(int argc, char* argv[]) {
     zarn::ignoreWriteSignals();
+    zarn::guardChildren();
     if (const auto answered = zarn::ui::answerWithoutWindow(argc, argv, std::cout))
         return *answered;
     if (const auto refused = zarn::ui::refuseWithoutDisplay(argc, argv, std::cerr)) return *refused;

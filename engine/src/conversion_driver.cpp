@@ -13,12 +13,14 @@
 
 #include "analysis_pass.h"
 #include "conversion_state.h"
+#include "descriptor.h"
 #include "ghostscript.h"
 #include "output_names.h"
 #include "page_check.h"
 #include "progress_meter.h"
 #include "renderings.h"
 #include "rewrite_pass.h"
+#include "running_children.h"
 #include "zarn/conversion.h"
 #include "zarn/conversion_error.h"
 #include "zarn/numbers.h"
@@ -87,7 +89,7 @@ private:
         checkWrittenBoxes();
         c_.output.flush();
         c_.log.flush();
-        renderings_ = writeRenderings(c_);
+        renderings_ = writeRenderings(c_, platform_);
         closeAll();
         return finish();
     }
@@ -139,13 +141,22 @@ private:
             for (const std::string& line : *lines) c_.log.line(line);
     }
 
-    Verification verifyOutput() const {
+    Verification verifyOutput() {
+        const auto notVerified = [&](const std::string& why) {
+            return Verification{false, {texts::kNotVerified.in(c_.english) + why}};
+        };
         if (const std::string why = beyondMeasuredReach(c_.written); !why.empty())
-            return {false, {texts::kNotVerified.in(c_.english) + why}};
-        const InkMeasurement ink = measureInk(c_.output_path);
-        if (ink.status != InkMeasurement::Status::Measured)
-            return {false, {texts::kNotVerified.in(c_.english) + ink.detail}};
-        BoxCheck check = checkMarks(c_, ink.marks);
+            return notVerified(why);
+        const Descriptor output(c_.output.openForReading());
+        struct stat st {};
+        const auto size =
+            ::fstat(output.get(), &st) == 0 ? static_cast<std::uint64_t>(st.st_size) : 0;
+        const GhostscriptRun run = runGhostscript(
+            inkJob(output.get(), size, c_.settings.pageregel == 0), "gs",
+            [&](int percent) { return platform_.working(ChildTask::Check, percent); });
+        if (run.status == GhostscriptStatus::Stopped) throw stoppedRun(run.detail);
+        if (run.status != GhostscriptStatus::Done) return notVerified(run.detail);
+        BoxCheck check = checkMarks(c_, inkOf(run.report));
         return {check.passed, std::move(check.lines)};
     }
 
@@ -272,8 +283,12 @@ private:
             c_.content_fault = e.kind() == FaultKind::MissingHeaderLine ? 1
                                : e.kind() == FaultKind::ConvertedBefore ? 2
                                                                         : 0;
-            r.message = message(e);
-            platform_.showMessage(texts::kErrorTitle.in(c_.english), MessageIcon::Stop, r.message);
+            // Stopped from outside: the user or the system asked for the end, not for a box.
+            if (e.kind() != FaultKind::Stopped) {
+                r.message = message(e);
+                platform_.showMessage(texts::kErrorTitle.in(c_.english), MessageIcon::Stop,
+                                      r.message);
+            }
         } catch (...) {
             // Out of memory while telling: the program still ends.
         }
@@ -327,8 +342,14 @@ private:
 
 DropResult convertDrop(const DroppedData& data, JobSettings& settings,
                        Platform& platform) noexcept {
-    Conversion conversion(data, settings, platform);
-    return conversion.run();
+    DropResult result;
+    {
+        Conversion conversion(data, settings, platform);
+        result = conversion.run();
+    }
+    // Everything of the conversion is closed and removed: a stop signal may end the program.
+    endByStopSignal();
+    return result;
 }
 
 }  // namespace zarn

@@ -1,290 +1,288 @@
 #include "ghostscript.h"
 
 #include <fcntl.h>
-#include <poll.h>
-#include <signal.h>
-#include <spawn.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <time.h>
+#include <sys/random.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
 #include <charconv>
-#include <climits>
 #include <cstring>
-#include <iterator>
-#include <string_view>
-#include <vector>
 
+#include "child_process.h"
+#include "confinement.h"
+#include "scratch_folder.h"
 #include "zarn/numbers.h"
-
-extern char** environ;
 
 namespace zarn {
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
 
 // The bbox device clips at the lower-left corner of its page, which with fixed media is as large
-// as the device allows (about 150000 pt square). The file's origin is moved this far up and
+// as the device allows (about 150000 pt square). The job's origin is moved this far up and
 // right on it, so marks from -72000 to about +78000 pt are seen; the report is moved back.
 constexpr double kOriginShift = kMeasuredReach;
-// The file's own setpageparams resets /PageOffset and sets an /Orientation that rotates the page
-// on fixed media. An Install procedure runs after every setpagedevice and its matrix becomes the
-// default one, so the shift (kOriginShift, written out below) outlives those calls, initgraphics
-// and initmatrix; the initmatrix in it drops the rotation, so the marks are measured in the
-// file's own default coordinates.
-constexpr const char* kPrologue =
-    "<< /Install [currentpagedevice /Install get /exec cvx "
-    "/initmatrix cvx 72000 72000 /translate cvx] cvx >> setpagedevice";
 
-constexpr std::size_t kTailBytes = 2000;
-constexpr std::size_t kLineBytes = 256;  // a report line is shorter; the rest is only messages
+// The job's own descriptor, as the child gets it.
+constexpr const char* kInputPath = "/dev/fd/3";
 
-// What the child prints, read as it comes: each line is handed on, and only the end is kept
-// for a message, so a chatty child costs no more memory than a quiet one.
-class Messages {
-public:
-    explicit Messages(const std::function<void(std::string_view)>& onLine) : onLine_(onLine) {}
-
-    void feed(std::string_view bytes) {
-        tail_.append(bytes);
-        if (tail_.size() > 2 * kTailBytes) tail_.erase(0, tail_.size() - kTailBytes);
-        for (;;) {
-            const std::size_t end = bytes.find('\n');
-            const std::size_t room = kLineBytes - std::min(kLineBytes, line_.size());
-            line_.append(bytes.substr(0, std::min(end, room)));
-            if (end == std::string_view::npos) return;
-            take(line_);
-            line_.clear();
-            bytes.remove_prefix(end + 1);
-        }
+// A secret of 128 bits, in hex: the job cannot read it, so it cannot print our line.
+std::string secret() {
+    unsigned char bytes[16] = {};
+    std::size_t got = 0;
+    while (got < sizeof bytes) {
+        const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        got += static_cast<std::size_t>(n);
     }
-    void finish() { take(line_); }
-
-    bool sawError() const { return sawError_; }
-    std::string tail() const {
-        return tail_.size() > kTailBytes ? tail_.substr(tail_.size() - kTailBytes) : tail_;
+    static constexpr char kHex[] = "0123456789abcdef";
+    std::string text = "zarn-";
+    for (const unsigned char b : bytes) {
+        text += kHex[b >> 4];
+        text += kHex[b & 15];
     }
-
-private:
-    void take(std::string_view line) {
-        if (line.find("Error: ") != std::string_view::npos) sawError_ = true;
-        if (onLine_) onLine_(line);
-    }
-
-    const std::function<void(std::string_view)>& onLine_;
-    std::string tail_;
-    std::string line_;
-    bool sawError_ = false;
-};
-
-// The bbox device's report of one page, moved back by the shift; none for an empty page or
-// another line.
-std::optional<InkExtent> pageReport(std::string_view line) {
-    constexpr std::string_view kReport = "%%HiResBoundingBox:";
-    if (line.substr(0, kReport.size()) != kReport) return std::nullopt;
-    line.remove_prefix(kReport.size());
-    double v[4];
-    const char* p = line.data();
-    const char* end = p + line.size();
-    for (double& x : v) {
-        while (p < end && (*p == ' ' || *p == '\t')) ++p;
-        const auto [next, ec] = std::from_chars(p, end, x);
-        if (ec != std::errc{}) return std::nullopt;
-        p = next;
-    }
-    if (v[2] <= v[0] && v[3] <= v[1]) return std::nullopt;
-    return InkExtent{v[0] - kOriginShift, v[1] - kOriginShift, v[2] - kOriginShift,
-                     v[3] - kOriginShift};
+    return text;
 }
 
-InkExtent unite(const InkExtent& a, const InkExtent& b) {
-    return {std::min(a.llx, b.llx), std::min(a.lly, b.lly), std::max(a.urx, b.urx),
-            std::max(a.ury, b.ury)};
+// The PostScript that runs the job. Every name in the procedures is bound now, while the
+// dictionaries hold only Ghostscript's own; the store of counts is reachable only from the
+// procedures, which the job may run but not read, and its name is gone before the job runs.
+std::string programText(const GhostscriptJob& job, const std::string& secret) {
+    std::string ps =
+        "userdict /ZarnRun 3 dict put ZarnRun /pages 0 put ZarnRun /size [0 0] put "
+        "ZarnRun /box [0 0 -1 -1] put "
+        "userdict /ZarnOldInstall currentpagedevice /Install get put "
+        "userdict /ZarnInstall { //ZarnOldInstall exec " +
+        job.install +
+        " } bind executeonly put "
+        // At the end of each page (reason 0 or 1; 2 is the device going away): draw over the
+        // first, count it, and keep its size and, from the bbox device, its marks.
+        "userdict /ZarnEndPage { exch pop dup 2 ne { "
+        "//ZarnRun /pages get 0 eq { gsave initgraphics " +
+        job.overPage +
+        " grestore } if "
+        "//ZarnRun /pages 2 copy get 1 add put "
+        "//ZarnRun /size //currentpagedevice /PageSize get aload pop 2 array astore put "
+        "currentdevice //getdeviceprops >> dup /PageBoundingBox known "
+        "{ /PageBoundingBox get aload pop 4 array astore //ZarnRun exch /box exch put } "
+        "{ pop } ifelse } if 2 ne } bind executeonly put "
+        "<< /EndPage /ZarnEndPage load /Install /ZarnInstall load >> setpagedevice "
+        "{ (" +
+        std::string(kInputPath) + ") (r) file cvx exec ";
+    if (job.eps) ps += "//showpage ";
+    ps += "(\\n" + secret +
+          ") print [ //ZarnRun /pages get //currentpagedevice /PageCount get "
+          "//currentpagedevice dup /EndPage get //ZarnEndPage eq exch /Install get "
+          "//ZarnInstall eq and { 1 } { 0 } ifelse "
+          "//ZarnRun /size get { 1000 mul round } forall //ZarnRun /box get aload pop "
+          "currentdevice //getdeviceprops >> /HWResolution get { 1000 mul round } forall ] "
+          "{ ( ) print cvi 20 string cvs print } forall (\\n) print flush } bind executeonly "
+          "userdict /ZarnRun undef userdict /ZarnOldInstall undef "
+          "userdict /ZarnInstall undef userdict /ZarnEndPage undef exec";
+    return ps;
 }
 
-// Starts the child with standard input from /dev/null, standard output into `outputFile` (or,
-// when it is -1, the pipe) and standard error into one pipe, whose reading end is returned in
-// `readEnd`. No other descriptor of ours reaches the child. Returns 0 or the error number.
-int spawn(const std::vector<std::string>& argv, int outputFile, pid_t& pid, int& readEnd) {
-    int fds[2];
-    if (::pipe2(fds, O_CLOEXEC) != 0) return errno;
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_adddup2(&actions, outputFile >= 0 ? outputFile : fds[1],
-                                     STDOUT_FILENO);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
-#ifdef __GLIBC__
-#if __GLIBC_PREREQ(2, 34)
-    // Also those that other code opened without close-on-exec.
-    posix_spawn_file_actions_addclosefrom_np(&actions, STDERR_FILENO + 1);
-#endif
-#endif
-    // The child starts with no blocked signals and SIGPIPE at its default, whatever ours are.
-    posix_spawnattr_t attributes;
-    posix_spawnattr_init(&attributes);
-    sigset_t signals;
-    sigemptyset(&signals);
-    posix_spawnattr_setsigmask(&attributes, &signals);
-    sigaddset(&signals, SIGPIPE);
-    posix_spawnattr_setsigdefault(&attributes, &signals);
-    posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF);
-
-    std::vector<char*> args;
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
-    const int rc = posix_spawnp(&pid, args[0], &actions, &attributes, args.data(), environ);
-    posix_spawnattr_destroy(&attributes);
-    posix_spawn_file_actions_destroy(&actions);
-    ::close(fds[1]);
-    if (rc != 0) {
-        ::close(fds[0]);
-        return rc;
-    }
-    readEnd = fds[0];
-    return 0;
-}
-
-int millisecondsLeft(Clock::time_point deadline) {
-    const auto left = std::chrono::ceil<milliseconds>(deadline - Clock::now()).count();
-    return static_cast<int>(std::clamp<decltype(left)>(left, 0, INT_MAX));
-}
-
-// Reads until the child closes its outputs; false when the deadline comes first.
-bool drain(int fd, Clock::time_point deadline, Messages& out) {
-    char buffer[4096];
-    for (;;) {
-        const int wait = millisecondsLeft(deadline);
-        if (wait == 0) return false;
-        pollfd ready{fd, POLLIN, 0};
-        const int n = ::poll(&ready, 1, wait);
-        if (n == 0 || (n < 0 && errno == EINTR)) continue;
-        if (n < 0) return true;
-        const ssize_t got = ::read(fd, buffer, sizeof buffer);
-        if (got < 0 && (errno == EINTR || errno == EAGAIN)) continue;
-        if (got <= 0) return true;
-        out.feed(std::string_view(buffer, static_cast<std::size_t>(got)));
-    }
-}
-
-// The child's wait status, or none when the deadline comes first. Status 0 when someone else
-// reaped it (SIGCHLD ignored): the output then decides.
-std::optional<int> reap(pid_t pid, Clock::time_point deadline) {
-    for (;;) {
-        int status = 0;
-        const pid_t r = ::waitpid(pid, &status, WNOHANG);
-        if (r == pid) return status;
-        if (r < 0 && errno != EINTR) return 0;
-        if (millisecondsLeft(deadline) == 0) return std::nullopt;
-        const timespec pause{0, 5'000'000};
-        ::nanosleep(&pause, nullptr);
-    }
-}
-
-void killAndReap(pid_t pid) {
-    ::kill(pid, SIGKILL);
-    while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-    }
-}
-
-// Ghostscript reads a name that begins with "-" as an option and one that begins with "@" or "%"
-// as something else, even after -f; below "./" the name is only a file.
-std::string fileArgument(const std::string& path) {
-    return !path.empty() && path[0] == '/' ? path : "./" + path;
-}
-
-// PostScript's own %stdout (print, ==) goes to the messages, so that only the device writes the
-// output file.
-const char* const kSafeOptions[] = {"-dSAFER", "-dBATCH", "-dNOPAUSE", "-q", "-sstdout=%stderr"};
-
-std::vector<std::string> arguments(const std::string& program, const GhostscriptCommand& command) {
-    std::vector<std::string> argv{program};
-    argv.insert(argv.end(), std::begin(kSafeOptions), std::end(kSafeOptions));
-    argv.insert(argv.end(), command.options.begin(), command.options.end());
-    if (command.outputFile >= 0) argv.emplace_back("-sOutputFile=%stdout");
-    if (!command.prologue.empty()) argv.insert(argv.end(), {"-c", command.prologue});
-    argv.insert(argv.end(), {"-f", fileArgument(command.path)});
+std::vector<std::string> arguments(const GhostscriptJob& job, const std::string& secret) {
+    // PostScript's own %stdout (print, ==) goes to the messages, so that only the device
+    // writes the target; the job may read its own descriptor and nothing else of ours.
+    std::vector<std::string> argv{
+        "-dSAFER", "-dBATCH",          "-dNOPAUSE",
+        "-q",      "-sstdout=%stderr", std::string("--permit-file-read=") + kInputPath};
+    argv.insert(argv.end(), job.options.begin(), job.options.end());
+    if (job.target >= 0) argv.emplace_back("-sOutputFile=%stdout");
+    argv.insert(argv.end(), {"-c", programText(job, secret)});
     return argv;
 }
 
-GhostscriptRun failure(GhostscriptStatus status, const std::string& what, const Messages& out) {
-    const std::string tail = out.tail();
-    return {status, tail.empty() ? what : what + ":\n" + tail};
+// Nothing of the caller's environment: no GS_OPTIONS, GS_LIB or anything else.
+std::vector<std::string> environment(const ScratchFolder& scratch) {
+    return {"PATH=/usr/bin:/bin", "HOME=" + scratch.path(), "TMPDIR=" + scratch.path(), "LC_ALL=C"};
 }
 
-// -dFIXEDMEDIA: a page that the file asks for does not shrink the device's.
-const char* const kBboxOptions[] = {"-sDEVICE=bbox", "-dFIXEDMEDIA"};
+// What the messages said that matters: our line, Ghostscript's first error line, and whether
+// it ran out of memory.
+struct Heard {
+    std::optional<GhostscriptReport> report;
+    std::string firstError;
+    bool outOfMemory = false;
+};
+
+std::string withError(std::string sentence, const Heard& heard) {
+    if (!heard.firstError.empty()) sentence += ": " + escapedLine(heard.firstError);
+    return sentence;
+}
+
+std::string megabytes(std::uint64_t bytes) {
+    return intText(static_cast<std::int64_t>(bytes >> 20));
+}
+
+GhostscriptRun failed(std::string detail) {
+    return {GhostscriptStatus::Failed, {}, std::move(detail)};
+}
+
+GhostscriptRun verdict(const ChildRun& run, const Heard& heard, const std::string& name,
+                       const ChildLimits& limits) {
+    const std::string seconds = realText(static_cast<double>(limits.wall.count()) / 1000);
+    switch (run.end) {
+        case ChildEnd::NotStarted:
+            if (run.code == ENOENT)
+                return {GhostscriptStatus::NotFound, {}, name + " was not found on the PATH"};
+            return failed("cannot start " + name + ": " + std::strerror(run.code));
+        case ChildEnd::Stopped:
+        case ChildEnd::Interrupted: return {GhostscriptStatus::Stopped, {}, name + " was stopped"};
+        case ChildEnd::TimedOut: return failed(name + " did not finish within " + seconds + " s");
+        case ChildEnd::CpuTime:
+            return failed(name + " used up its " + intText(limits.cpu.count()) +
+                          " s of processor time");
+        case ChildEnd::Written:
+            return failed(name + " wrote more than the " + megabytes(limits.written) +
+                          " MiB it may write");
+        case ChildEnd::Unknown:
+            return failed("how " + name + " ended is not known: it was reaped elsewhere");
+        case ChildEnd::Signalled:
+        case ChildEnd::Exited: break;
+    }
+    if (heard.outOfMemory && (run.end == ChildEnd::Signalled || run.code != 0))
+        return failed(name + " ran out of the " + megabytes(limits.memory) +
+                      " MiB of memory it may use");
+    if (run.end == ChildEnd::Signalled)
+        return failed(withError(name + " was stopped by signal " + intText(run.code), heard));
+    if (run.code != 0 || !heard.firstError.empty())
+        return failed(withError(name + " failed (exit status " + intText(run.code) + ")", heard));
+    if (!heard.report) return failed(name + " did not run the job to its end");
+    const GhostscriptReport& r = *heard.report;
+    if (!r.intact) return failed("the job replaced the procedures that count its pages");
+    if (r.pages != 1 || r.deviceCount != 1)
+        return failed(name + " saw " + intText(std::max(r.pages, r.deviceCount)) +
+                      " pages where the job has one");
+    return {GhostscriptStatus::Done, r, {}};
+}
+
+int percentOf(std::uint64_t read, std::uint64_t size) {
+    if (size == 0) return 0;
+    return static_cast<int>(std::min<std::uint64_t>(read, size) * 100 / size);
+}
 
 }  // namespace
 
-std::chrono::milliseconds inkTimeLimit(std::uint64_t fileBytes) {
-    return milliseconds(20'000 + fileBytes / 10'000);  // 10 000 ms per 100 000 000 bytes
+ChildLimits ghostscriptLimits(std::uint64_t bytes) {
+    const milliseconds wall(20'000 + bytes / 10'000);  // 10 000 ms per 100 000 000 bytes
+    // The largest preview Ghostscript may make, 200 million pixels, renders in bands within a
+    // few dozen MiB; a job that wants more is a bomb. What it writes is the rendering and its
+    // scratch, both of the input's order.
+    return {wall, std::chrono::ceil<std::chrono::seconds>(wall), 2ULL << 30,
+            (1ULL << 30) + 4 * bytes};
 }
 
-std::chrono::milliseconds timeLimitFor(const std::string& path) {
-    struct stat st {};
-    return inkTimeLimit(::stat(path.c_str(), &st) == 0 ? st.st_size : 0);
+std::string escapedLine(std::string_view text, std::size_t most) {
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    std::string line;
+    for (const char ch : text) {
+        const auto byte = static_cast<unsigned char>(ch);
+        if (line.size() >= most) {
+            line += "...";
+            break;
+        }
+        if (byte >= 0x20 && byte < 0x7f) {
+            line += ch;
+        } else {
+            line += "\\x";
+            line += kHex[byte >> 4];
+            line += kHex[byte & 15];
+        }
+    }
+    return line;
 }
 
-GhostscriptRun runGhostscript(const GhostscriptCommand& command, const std::string& program,
-                              const std::function<void(std::string_view)>& onLine) {
-    using Status = GhostscriptStatus;
+std::optional<GhostscriptReport> parseReport(std::string_view line, std::string_view secret) {
+    if (secret.empty() || !line.starts_with(secret)) return std::nullopt;
+    line.remove_prefix(secret.size());
+    std::int64_t v[11];
+    const char* p = line.data();
+    const char* end = p + line.size();
+    for (std::int64_t& x : v) {
+        if (p == end || *p != ' ') return std::nullopt;
+        const auto [next, ec] = std::from_chars(p + 1, end, x);
+        if (ec != std::errc{}) return std::nullopt;
+        p = next;
+    }
+    if (p != end || v[9] <= 0 || v[10] <= 0 || v[0] < 0 || v[1] < 0 || v[2] < 0 || v[2] > 1)
+        return std::nullopt;
+    GhostscriptReport r;
+    r.pages = static_cast<int>(std::min<std::int64_t>(v[0], 1'000'000));
+    r.deviceCount = static_cast<int>(std::min<std::int64_t>(v[1], 1'000'000));
+    r.intact = v[2] == 1;
+    r.pageWidth = static_cast<double>(v[3]) / 1000;
+    r.pageHeight = static_cast<double>(v[4]) / 1000;
+    if (v[7] >= v[5] && v[8] >= v[6])
+        r.pixels = InkExtent{static_cast<double>(v[5]), static_cast<double>(v[6]),
+                             static_cast<double>(v[7]), static_cast<double>(v[8])};
+    r.resolutionX = static_cast<double>(v[9]) / 1000;
+    r.resolutionY = static_cast<double>(v[10]) / 1000;
+    return r;
+}
+
+GhostscriptRun runGhostscript(const GhostscriptJob& job, const std::string& program,
+                              const std::function<bool(int)>& working) {
     const std::string name = "Ghostscript (" + program + ")";
-    const Clock::time_point deadline = Clock::now() + command.limit;
-    pid_t pid = 0;
-    int fd = -1;
-    if (const int rc = spawn(arguments(program, command), command.outputFile, pid, fd); rc != 0) {
-        if (rc == ENOENT) return {Status::NotFound, name + " was not found on the PATH"};
-        return {Status::Failed, "cannot start " + name + ": " + std::strerror(rc)};
-    }
-    Messages out(onLine);
-    const bool ended = drain(fd, deadline, out);
-    ::close(fd);
-    const std::optional<int> status = ended ? reap(pid, deadline) : std::nullopt;
-    if (!status) {
-        killAndReap(pid);
-        const std::string seconds = realText(static_cast<double>(command.limit.count()) / 1000);
-        return failure(Status::TimedOut, name + " did not finish within " + seconds + " s", out);
-    }
-    out.finish();
-    if (WIFSIGNALED(*status)) {
-        const std::string signal = intText(WTERMSIG(*status));
-        return failure(Status::Failed, name + " was stopped by signal " + signal, out);
-    }
-    if (WEXITSTATUS(*status) != 0 || out.sawError()) {
-        const std::string exit = intText(WEXITSTATUS(*status));
-        return failure(Status::Failed, name + " failed (exit status " + exit + ")", out);
-    }
-    return {Status::Done, {}};
+    const std::optional<std::string> found = findProgram(program);
+    if (!found) return {GhostscriptStatus::NotFound, {}, name + " was not found on the PATH"};
+    removeAbandonedScratch();
+    const ScratchFolder scratch;
+    const Confinement confinement(scratch.descriptor(), job.input, *found);
+    if (confinement.failed())
+        return failed("the kernel refused to confine " + name + ": " +
+                      std::strerror(confinement.error()));
+    const std::string key = secret();
+    ChildCommand command;
+    command.program = *found;
+    command.arguments = arguments(job, key);
+    command.environment = environment(scratch);
+    command.folder = scratch.path();
+    command.input = job.input;
+    command.output = job.target;
+    command.confinement = &confinement;
+    command.limits = job.limits;
+    Heard heard;
+    ChildWatch watch;
+    watch.onLine = [&](std::string_view line) {
+        if (const auto report = parseReport(line, key)) heard.report = report;
+        if (line.find("VMerror") != std::string_view::npos) heard.outOfMemory = true;
+        if (heard.firstError.empty() && line.find("Error") != std::string_view::npos)
+            heard.firstError = line;
+    };
+    if (working)
+        watch.onTick = [&](std::uint64_t read) { return working(percentOf(read, job.inputSize)); };
+    const ChildRun run = runChild(command, watch);
+    return verdict(run, heard, name, command.limits);
 }
 
-InkMeasurement measureInk(const std::string& path, const std::string& program) {
-    return measureInk(path, program, timeLimitFor(path));
+GhostscriptJob inkJob(int input, std::uint64_t inputSize, bool eps) {
+    GhostscriptJob job;
+    job.task = ChildTask::Check;
+    // -dFIXEDMEDIA: a page that the job asks for does not shrink the device's.
+    job.options = {"-sDEVICE=bbox", "-dFIXEDMEDIA"};
+    // The job's own setpageparams resets /PageOffset and sets an /Orientation that rotates
+    // the page on fixed media; the initmatrix drops the rotation, so the marks are measured
+    // in the job's own default coordinates, and the shift outlives initgraphics.
+    const std::string shift = intText(static_cast<std::int64_t>(kOriginShift));
+    job.install = "initmatrix " + shift + " " + shift + " translate";
+    job.eps = eps;
+    job.input = input;
+    job.inputSize = inputSize;
+    job.limits = ghostscriptLimits(inputSize);
+    return job;
 }
 
-InkMeasurement measureInk(const std::string& path, const std::string& program,
-                          std::chrono::milliseconds limit) {
-    GhostscriptCommand command{
-        {std::begin(kBboxOptions), std::end(kBboxOptions)}, kPrologue, path, -1, limit};
-    std::optional<InkExtent> marks;
-    const GhostscriptRun run = runGhostscript(command, program, [&](std::string_view line) {
-        if (const std::optional<InkExtent> page = pageReport(line))
-            marks = marks ? unite(*marks, *page) : *page;
-    });
-    using Status = InkMeasurement::Status;
-    switch (run.status) {
-        case GhostscriptStatus::Done: return {Status::Measured, marks, {}};
-        case GhostscriptStatus::NotFound: return {Status::NotFound, std::nullopt, run.detail};
-        case GhostscriptStatus::TimedOut: return {Status::TimedOut, std::nullopt, run.detail};
-        case GhostscriptStatus::Failed: break;
-    }
-    return {Status::Failed, std::nullopt, run.detail};
+std::optional<InkExtent> inkOf(const GhostscriptReport& report) {
+    if (!report.pixels || report.resolutionX <= 0 || report.resolutionY <= 0) return std::nullopt;
+    const double x = 72 / report.resolutionX, y = 72 / report.resolutionY;
+    const InkExtent& p = *report.pixels;
+    return InkExtent{p.llx * x - kOriginShift, p.lly * y - kOriginShift, p.urx * x - kOriginShift,
+                     p.ury * y - kOriginShift};
 }
 
 }  // namespace zarn

@@ -18,7 +18,37 @@ namespace {
 
 std::string systemReason() { return std::strerror(errno); }
 
+std::string linkRefusal(const std::string& named) {
+    return named + " is a symbolic link, which is not followed; it was left as it was";
+}
+
 }  // namespace
+
+void refuseUnwritableName(const FileAt& file, const std::string& named) {
+    // Asked before opening: a link is not followed, and what is not a regular file is not
+    // opened at all.
+    struct stat st {};
+    if (::fstatat(file.dir, file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return;
+    if (S_ISLNK(st.st_mode)) throw ConversionError(linkRefusal(named), aboutFile(file.path));
+    if (!S_ISREG(st.st_mode))
+        throw ConversionError(named + " is not a regular file; it was left as it was",
+                              aboutFile(file.path));
+}
+
+int OutputFile::openForReading() const {
+    // Through the descriptor, not the name, which may lead elsewhere by now.
+    const std::string self = "/proc/self/fd/" + std::to_string(fd_);
+    const int fd = ::open(self.c_str(), O_RDONLY | O_CLOEXEC);
+    struct stat mine {
+    }, read{};
+    if (fd >= 0 && ::fstat(fd_, &mine) == 0 && ::fstat(fd, &read) == 0 &&
+        mine.st_dev == read.st_dev && mine.st_ino == read.st_ino)
+        return fd;
+    if (fd >= 0) ::close(fd);
+    throw ConversionError("cannot open " + path_ + " for reading: " +
+                              (fd >= 0 ? std::string("it was replaced") : systemReason()),
+                          aboutFile(path_));
+}
 
 void InputStream::open(const FileAt& file) {
     close();
@@ -260,17 +290,11 @@ void OutputFile::create(const FileAt& file, const char* role) {
         fd_ = -1;
         return ConversionError(description, aboutFile(path_));
     };
-    const std::string link =
-        named + " is a symbolic link, which is not followed; it was left as it was";
+    const std::string link = linkRefusal(named);
     const std::string notRegular = named + " is not a regular file; it was left as it was";
     auto cannotCreate = [&] { return "cannot create " + path_ + ": " + systemReason(); };
-    // Asked before opening: a link is not followed, and what is not a regular file is not
-    // opened at all.
+    refuseUnwritableName(file, named);
     struct stat st {};
-    if (::fstatat(file.dir, file.name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0) {
-        if (S_ISLNK(st.st_mode)) throw refuse(link);
-        if (!S_ISREG(st.st_mode)) throw refuse(notRegular);
-    }
     // Not emptied yet: only once it is this conversion's.
     fd_ = ::openat(file.dir, file.name.c_str(),
                    O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);

@@ -173,6 +173,11 @@ private:
     bool lineEndedAtCr_ = false, loneLineFeed_ = false;
 };
 
+// Refuses to write through `file` when its name is a symbolic link or anything but a regular
+// file (or nothing): such a name is left as it is. `named` says what it is ("the output X").
+// Throws ConversionError.
+void refuseUnwritableName(const FileAt& file, const std::string& named);
+
 class OutputFile {
 public:
     // Two buffers of this size: one fills while the other is written.
@@ -196,6 +201,9 @@ public:
     bool isOpen() const { return fd_ >= 0; }
     // For a child process that writes the file itself; -1 when it is not open.
     int descriptor() const { return fd_; }
+    // A new descriptor that reads this very file, whatever its name leads to now; the caller
+    // closes it. Throws ConversionError.
+    int openForReading() const;
 
     void write(const char* p, std::size_t n) {
         if (n <= kBufferSize - used_) {

@@ -14,6 +14,8 @@ enum class FaultKind {
     MissingHeaderLine,  // a line the header must hold is not there
     ConvertedBefore,    // the file is an output of this program
     Runtime,            // anything else: I/O, overflow, a malformed number line
+    Stopped,            // ended from outside while Ghostscript ran: the window closed, or a
+                        // signal to the program; no message is shown
 };
 
 // Where a failure arose, as far as something in particular caused it; the message names
@@ -49,5 +51,10 @@ private:
     std::string description_;
     FailureContext context_;
 };
+
+// A conversion that its Ghostscript run saw stopped from outside.
+inline ConversionError stoppedRun(std::string description) {
+    return ConversionError(FaultKind::Stopped, std::move(description));
+}
 
 }  // namespace zarn

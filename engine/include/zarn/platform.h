@@ -8,6 +8,9 @@ namespace zarn {
 
 enum class MessageIcon { Stop, Information };
 
+// What Ghostscript does for a conversion: check the output's marks, or make its PDF or preview.
+enum class ChildTask { Check, Pdf, Preview };
+
 class Platform {
 public:
     virtual ~Platform() = default;
@@ -24,6 +27,10 @@ public:
     // How far a running conversion is through its two passes, in whole percent from 0 to 100;
     // told when the percent changes, at most once for each buffer of input read.
     virtual void progress(int /*percent*/) {}
+    // While Ghostscript works for a conversion, about ten times a second: what it does and how
+    // much of the output it has read, in whole percent. False ends it at once, and the
+    // conversion with it, without a message (the window is being closed).
+    virtual bool working(ChildTask /*task*/, int /*percent*/) { return true; }
     // Called once after the error exit has shown its message.
     virtual void endProgram() = 0;
 };
