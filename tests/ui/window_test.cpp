@@ -15,8 +15,12 @@
 #include <QTextBlock>
 #include <QTextBrowser>
 #include <QTextLayout>
+#include <QTimer>
 #include <array>
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <optional>
 #include <string>
@@ -237,7 +241,7 @@ TEST_F(WindowTest, AConversionShowsProgressAndDiscardsInput) {
     data.setData(QStringLiteral("text/uri-list"),
                  "file://" + QByteArray::fromStdString(dir.path()) + "/BOARD.P01\r\n");
     {
-        ConversionHold hold(*w, *find("Label3"), platform, std::chrono::milliseconds(50));
+        ConversionHold hold(*w, *find("Label3"), platform, false, std::chrono::milliseconds(50));
         hold.progress(0);
         queueInput();
         EXPECT_EQ(w->findChild<QLabel*>(QStringLiteral("progress")), nullptr);
@@ -261,6 +265,49 @@ TEST_F(WindowTest, AConversionShowsProgressAndDiscardsInput) {
     QCoreApplication::processEvents();
     EXPECT_TRUE(box->isChecked());
     EXPECT_EQ(field->text(), "7");
+}
+
+// While Ghostscript checks the output, the window paints what it does; closing the window
+// then ends Ghostscript and the program at once, without a message.
+TEST_F(WindowTest, ACheckKeepsTheWindowPaintedAndAClosedWindowEndsIt) {
+    const std::string bin = dir.file("bin");
+    std::filesystem::create_directory(bin);
+    testing::writeFile(bin + "/gs", "#!/bin/sh\nexec sleep 30\n");
+    std::filesystem::permissions(bin + "/gs", std::filesystem::perms::owner_all);
+    const std::string path = std::getenv("PATH");
+    ::setenv("PATH", (bin + ":" + path).c_str(), 1);
+    testing::writeFile(dir.file("BOARD.P01"), testing::Board().bytes());
+    open("VERIFY = 1\r\nCOUNTRY = 44\r\n");
+    QString shown;
+    int paints = 0;
+    struct PaintCount : QObject {
+        int& count;
+        explicit PaintCount(int& c) : count(c) {}
+        bool eventFilter(QObject*, QEvent* e) override {
+            count += e->type() == QEvent::Paint;
+            return false;
+        }
+    } counter(paints);
+    // Fired from the event loop that the check keeps turning.
+    QTimer::singleShot(kProgressDelay + std::chrono::milliseconds(400), [&] {
+        if (auto* label = w->findChild<QLabel*>(QStringLiteral("progress"))) {
+            shown = label->text();
+            label->installEventFilter(&counter);
+            label->update();
+        }
+        QTimer::singleShot(
+            200, [&] { QCoreApplication::postEvent(w->windowHandle(), new QCloseEvent); });
+    });
+    const auto start = std::chrono::steady_clock::now();
+    w->Label3_OLEDragDrop({{dir.file("BOARD.P01")}, false});
+    ::setenv("PATH", path.c_str(), 1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(shown, "Checking 0 %");
+    EXPECT_GT(paints, 0);
+    ASSERT_TRUE(w->lastDrop());
+    EXPECT_EQ(w->lastDrop()->outcome, DropOutcome::ErrorExit);
+    EXPECT_EQ(messages(), "");
+    EXPECT_EQ(platform.ended, 1);
 }
 
 // A wrapping caption breaks at its line breaks and its runs of spaces (the built-in ones'

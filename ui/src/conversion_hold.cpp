@@ -8,6 +8,8 @@
 #include <algorithm>
 #include <iterator>
 
+#include "zarn/texts.h"
+
 namespace zarn::ui {
 
 namespace {
@@ -29,9 +31,9 @@ constexpr QEvent::Type kUserInput[] = {
 
 }  // namespace
 
-ConversionHold::ConversionHold(QWidget& window, QWidget& dropZone, Platform& platform,
+ConversionHold::ConversionHold(QWidget& window, QWidget& dropZone, Platform& platform, bool english,
                                std::chrono::milliseconds delay)
-    : window_(window), dropZone_(dropZone), platform_(platform), delay_(delay) {
+    : window_(window), dropZone_(dropZone), platform_(platform), english_(english), delay_(delay) {
     clock_.start();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     qApp->installEventFilter(this);
@@ -48,6 +50,21 @@ ConversionHold::~ConversionHold() {
 
 void ConversionHold::progress(int percent) {
     platform_.progress(percent);
+    childWorks_ = false;
+    show(QString::number(percent) + QStringLiteral(" %"));
+}
+
+bool ConversionHold::working(ChildTask task, int percent) {
+    childWorks_ = true;
+    const bool wanted = platform_.working(task, percent);
+    show(QString::fromUtf8(texts::kChildTasks[static_cast<int>(task)].in(english_)) +
+         QLatin1Char(' ') + QString::number(percent) + QStringLiteral(" %"));
+    return wanted && !closeAsked_;
+}
+
+// Once the delay has passed, over the drop zone; then lets the window paint. User input stays
+// queued for the filter; a request to close reaches it now.
+void ConversionHold::show(const QString& text) {
     if (clock_.elapsed() < delay_.count()) return;
     if (!shown_) {
         shown_ = new QLabel(&dropZone_);
@@ -61,7 +78,7 @@ void ConversionHold::progress(int percent) {
         shown_->setGeometry(dropZone_.rect());
         shown_->show();
     }
-    shown_->setText(QString::number(percent) + QStringLiteral(" %"));
+    shown_->setText(text);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
@@ -76,6 +93,7 @@ bool ConversionHold::eventFilter(QObject* watched, QEvent* event) {
             std::end(kUserInput) ||
         !ofTheWindow(watched))
         return false;
+    if (event->type() == QEvent::Close && childWorks_) closeAsked_ = true;
     event->ignore();  // a drag is refused
     return true;
 }

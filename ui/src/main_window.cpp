@@ -86,7 +86,7 @@ void MainWindow::Label3_OLEDragDrop(const DroppedData& data) {
     converting_ = true;
     captureWindowValues(controls_, settings_);
     {
-        ConversionHold hold(*this, *dropZone_, *platform_);
+        ConversionHold hold(*this, *dropZone_, *platform_, settings_.english());
         lastDrop_ = convertDrop(data, settings_, hold);
     }
     converting_ = false;

@@ -152,4 +152,8 @@ inline constexpr Bilingual kInkBoxWouldHold{
     " The ink box (INKBOX = 1, --ink-box) would hold every mark"};
 inline constexpr Bilingual kNotVerified{" Niet gecontroleerd: ", " Not verified: "};
 
+// What Ghostscript does while the window waits for it, in the order of ChildTask.
+inline constexpr Bilingual kChildTasks[3]{
+    {"Controle", "Checking"}, {"PDF", "PDF"}, {"Voorbeeld", "Preview"}};
+
 }  // namespace zarn::texts

@@ -1,6 +1,7 @@
 // The window while a conversion runs on its thread: the busy cursor, user input to the window
 // discarded rather than applied afterwards, and, once the conversion has run for a while, its
-// progress over the drop zone, painted as it changes.
+// progress over the drop zone, painted as it changes, Ghostscript's work included. Closing the
+// window while Ghostscript works ends it, and the program.
 #pragma once
 
 #include <QElapsedTimer>
@@ -22,7 +23,8 @@ inline constexpr std::chrono::milliseconds kProgressDelay{500};
 // on to; lives as long as the conversion.
 class ConversionHold : public QObject, public Platform {
 public:
-    ConversionHold(QWidget& window, QWidget& dropZone, Platform& platform,
+    // `english`: the language of what Ghostscript's work is called.
+    ConversionHold(QWidget& window, QWidget& dropZone, Platform& platform, bool english,
                    std::chrono::milliseconds delay = kProgressDelay);
     ~ConversionHold() override;
     ConversionHold(const ConversionHold&) = delete;
@@ -41,19 +43,25 @@ public:
     // Shows the percent once the delay has passed, and lets the window paint; user input
     // stays queued for the filter.
     void progress(int percent) override;
+    // The same for Ghostscript's work, named; false once the window was asked to close.
+    bool working(ChildTask task, int percent) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     bool ofTheWindow(QObject* o) const;
+    void show(const QString& text);
 
     QWidget& window_;
     QWidget& dropZone_;
     Platform& platform_;
+    bool english_;
     std::chrono::milliseconds delay_;
     QElapsedTimer clock_;
     QLabel* shown_ = nullptr;
+    bool childWorks_ = false;  // Ghostscript works now: a close ends it
+    bool closeAsked_ = false;
 };
 
 }  // namespace zarn::ui
