@@ -71,7 +71,7 @@ ChildLimits ghostscriptLimits(std::uint64_t bytes);
 GhostscriptRun runGhostscript(const GhostscriptJob& job, const std::string& program = "gs",
                               const std::function<bool(int percent)>& working = {});
 
-// How far from the origin, either way, measureInk is sure to see marks, in PS units.
+// How far from the origin, either way, a check is sure to see marks, in PS units.
 inline constexpr double kMeasuredReach = 72000;
 
 // A check's job: the bbox device on a page large enough that marks at negative coordinates or
