@@ -253,7 +253,11 @@ ChildRun watchChild(pid_t pid, int messages, const ChildCommand& command, const 
         pollfd ready{messages, POLLIN, 0};
         if (::poll(&ready, open ? 1 : 0, wait) > 0) open = readMessages(messages, lines);
         const pid_t reaped = ::wait4(pid, &status, WNOHANG, &usage);
-        if (reaped == pid) break;
+        if (reaped == pid) {
+            // The stop signal's handler kills it; it may be dead before we look at the request.
+            if (stopSignal() != 0 && WIFSIGNALED(status)) killedFor = ChildEnd::Interrupted;
+            break;
+        }
         if (reaped < 0 && errno != EINTR) {
             readMessages(messages, lines);
             lines.finish();
