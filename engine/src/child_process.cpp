@@ -237,7 +237,10 @@ ChildRun ended(int status, const rusage& usage, const ChildLimits& limits) {
     return {ChildEnd::Signalled, signal};
 }
 
-ChildRun watchChild(pid_t pid, int messages, const ChildCommand& command, const ChildWatch& watch) {
+// Watches the child to its end. It is reaped only after it has left the running children, so
+// that the signal handler never kills a process that has taken over its pid.
+ChildRun watchChild(pid_t pid, int messages, const ChildCommand& command, const ChildWatch& watch,
+                    std::optional<RunningChild>& registered) {
     const ChildLimits& limits = command.limits;
     const Clock::time_point deadline = Clock::now() + limits.wall;
     Clock::time_point tick = Clock::now() + kTick;
@@ -246,23 +249,17 @@ ChildRun watchChild(pid_t pid, int messages, const ChildCommand& command, const 
     ::fcntl(messages, F_SETFL, ::fcntl(messages, F_GETFL) | O_NONBLOCK);
     bool open = true;
     std::optional<ChildEnd> killedFor;
-    int status = 0;
-    rusage usage{};
+    int unknown = 0;  // why its end cannot be known
     for (;;) {
         const int wait = std::min(millisecondsUntil(std::min(tick, deadline)), open ? INT_MAX : 10);
         pollfd ready{messages, POLLIN, 0};
         if (::poll(&ready, open ? 1 : 0, wait) > 0) open = readMessages(messages, lines);
-        const pid_t reaped = ::wait4(pid, &status, WNOHANG, &usage);
-        if (reaped == pid) {
-            // The stop signal's handler kills it; it may be dead before we look at the request.
-            if (stopSignal() != 0 && WIFSIGNALED(status)) killedFor = ChildEnd::Interrupted;
+        siginfo_t done{};
+        if (::waitid(P_PID, static_cast<id_t>(pid), &done, WEXITED | WNOHANG | WNOWAIT) == 0) {
+            if (done.si_pid == pid) break;
+        } else if (errno != EINTR) {
+            unknown = errno;
             break;
-        }
-        if (reaped < 0 && errno != EINTR) {
-            readMessages(messages, lines);
-            lines.finish();
-            ::close(messages);
-            return {ChildEnd::Unknown, errno};
         }
         if (stopSignal() != 0) {
             killedFor = ChildEnd::Interrupted;
@@ -278,14 +275,22 @@ ChildRun watchChild(pid_t pid, int messages, const ChildCommand& command, const 
         }
         if (killedFor) {
             ::kill(pid, SIGKILL);
-            while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
-            }
             break;
         }
+    }
+    registered.reset();
+    int status = 0;
+    rusage usage{};
+    while (unknown == 0 && ::wait4(pid, &status, 0, &usage) < 0) {
+        if (errno != EINTR) unknown = errno;
     }
     if (open) readMessages(messages, lines);
     lines.finish();
     ::close(messages);
+    if (unknown != 0) return {ChildEnd::Unknown, unknown};
+    // The stop signal's handler kills it; it may be dead before the request is looked at.
+    if (!killedFor && stopSignal() != 0 && WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL)
+        killedFor = ChildEnd::Interrupted;
     if (killedFor) return {*killedFor, SIGKILL};
     return ended(status, usage, limits);
 }
@@ -344,12 +349,13 @@ ChildRun runChild(const ChildCommand& command, const ChildWatch& watch) {
     }
     ::close(report[0]);
     if (got == static_cast<ssize_t>(sizeof error)) {
+        registered.reset();
         while (::waitpid(pid, nullptr, 0) < 0 && errno == EINTR) {
         }
         ::close(messages[0]);
         return {ChildEnd::NotStarted, error};
     }
-    return watchChild(pid, messages[0], command, watch);
+    return watchChild(pid, messages[0], command, watch, registered);
 }
 
 std::optional<std::string> findProgram(const std::string& name) {

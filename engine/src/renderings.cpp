@@ -176,7 +176,10 @@ void render(ConversionState& c, Platform& platform, const std::string& path, con
         job.target = file.descriptor();
         const GhostscriptRun run = runGhostscript(
             job, "gs", [&](int percent) { return platform.working(job.task, percent); });
-        if (run.status == GhostscriptStatus::Stopped) throw stoppedRun(run.detail);
+        if (run.status == GhostscriptStatus::Stopped) {
+            file.discardOlder();
+            throw stoppedRun(run.detail);
+        }
         failure = run.status == GhostscriptStatus::Done ? inspect(file, run.report) : run.detail;
     }
     if (!failure.empty()) {
