@@ -2,22 +2,29 @@
 // dropped file. Every run must end in one of the defined outcomes, leave the input as it
 // was, and touch no file but the input, the output and the log. A first byte of 0xFF makes
 // the rest a settings file, 0xFE a command line (arguments split at NUL bytes): what reads
-// outside data besides the dropped file.
+// outside data besides the dropped file. 0xFD makes the next byte how a stand-in for
+// Ghostscript ends and the rest what it prints, to the runner that must find our report in it.
 #include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "command_line.h"
+#include "ghostscript.h"
 #include "zarn/conversion.h"
 #include "zarn/option_controls.h"
 #include "zarn/settings_file.h"
@@ -37,11 +44,16 @@ struct SilentPlatform : zarn::Platform {
 const char* const kCropTexts[] = {"1.00", "0.95", "0.9", "1.01", "", "abc", "0.90000001", "1e-3"};
 const char* const kMarginTexts[] = {"10", "0", "99", "", "5x", "-3", "1e9", "327"};
 
+// Gone at a normal exit; kept after a broken promise, to be looked at.
 const std::string& scratchDir() {
+    static char made[] = "/tmp/zarn-fuzz-XXXXXX";  // outlives the strings at exit
     static const std::string dir = [] {
-        char templ[] = "/tmp/zarn-fuzz-XXXXXX";
-        if (::mkdtemp(templ) == nullptr) std::abort();
-        return std::string(templ);
+        if (::mkdtemp(made) == nullptr) std::abort();
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(made, ignored);
+        });
+        return std::string(made);
     }();
     return dir;
 }
@@ -66,6 +78,97 @@ void check(bool ok, const char* what) {
     if (!ok) {
         std::fprintf(stderr, "broken promise: %s\n", what);
         std::abort();
+    }
+}
+
+bool printable(std::string_view text) {
+    return std::all_of(text.begin(), text.end(), [](char ch) { return ch >= 0x20 && ch < 0x7f; });
+}
+
+void writeBytes(const std::string& path, std::string_view bytes) {
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+// Stand-ins for Ghostscript that print the job they get (it is all they may read besides the
+// system) as their messages, SECRET replaced by the secret of their arguments, and then end
+// in one of the ways a child ends. Made once, in a folder of their own beside the dropped file.
+const std::string& standInDir() {
+    static const std::string dir = [] {
+        const std::string path = scratchDir() + "/gs";
+        if (::mkdir(path.c_str(), 0700) != 0) std::abort();
+        const char* const endings[][2] = {
+            {"exits", ""}, {"fails", "exit 1\n"}, {"crashes", "kill -SEGV $$\n"}};
+        for (const auto& [name, ending] : endings) {
+            const std::string script = path + "/" + name;
+            writeBytes(script, std::string("#!/bin/sh\n"
+                                           "secret=$(printf '%s\\n' \"$@\" | grep -o "
+                                           "'zarn-[0-9a-f]*' | head -n 1)\n"
+                                           "sed \"s/SECRET/$secret/g\" /dev/fd/3 >&2\n") +
+                                   ending);
+            if (::chmod(script.c_str(), 0700) != 0) std::abort();
+        }
+        return path;
+    }();
+    return dir;
+}
+
+std::string withSecret(std::string text, std::string_view secret) {
+    for (std::size_t at = 0; (at = text.find("SECRET", at)) != std::string::npos;
+         at += secret.size())
+        text.replace(at, 6, secret);
+    return text;
+}
+
+// The parser on its own, line by line under a secret of our choosing: cheap, so most of the
+// time goes here rather than into starting a child.
+void fuzzReportLines(std::string_view messages) {
+    static constexpr std::string_view kSecret = "zarn-0123456789abcdef0123456789abcdef";
+    const std::string text = withSecret(std::string(messages), kSecret);
+    std::string_view rest = text;
+    while (!rest.empty()) {
+        const std::string_view line = rest.substr(0, rest.find('\n'));
+        rest.remove_prefix(std::min(rest.size(), line.size() + 1));
+        const std::string escaped = zarn::escapedLine(line);
+        check(printable(escaped) && escaped.size() <= 166, "an escaped line that is not one line");
+        check(line.size() > 160 || !printable(line) || escaped == line,
+              "a short printable line changed by escaping");
+        check(!zarn::parseReport(line, ""), "a report under an empty secret");
+        const auto report = zarn::parseReport(line, kSecret);
+        if (!report) continue;
+        check(line.starts_with(kSecret), "a report without the secret");
+        check(report->pages >= 0 && report->deviceCount >= 0 && report->resolutionX > 0 &&
+                  report->resolutionY > 0,
+              "a report with a negative count or no resolution");
+        check(!report->pixels || (report->pixels->llx <= report->pixels->urx &&
+                                  report->pixels->lly <= report->pixels->ury),
+              "marks whose corners are swapped");
+        zarn::inkOf(*report);
+    }
+}
+
+// The whole runner, with a stand-in for Ghostscript: whatever it prints and however it ends,
+// a run is Done with one intact page, or fails in one printable line.
+void fuzzGhostscriptMessages(std::uint8_t how, std::string_view messages) {
+    using namespace std::chrono_literals;
+    fuzzReportLines(messages);
+    static const char* const kEndings[] = {"exits", "fails", "crashes", "exits"};
+    const std::string path = scratchDir() + "/messages";
+    writeBytes(path, messages);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    check(fd >= 0, "the messages cannot be opened");
+    zarn::GhostscriptJob job = zarn::inkJob(fd, messages.size(), (how >> 2) & 1);
+    job.limits = {2s, 2s, 256ULL << 20, 16ULL << 20};
+    const zarn::GhostscriptRun run =
+        zarn::runGhostscript(job, standInDir() + "/" + kEndings[how & 3]);
+    ::close(fd);
+    ::unlink(path.c_str());
+    if (run.status == zarn::GhostscriptStatus::Done) {
+        check(run.report.pages == 1 && run.report.deviceCount == 1 && run.report.intact,
+              "a run Done without exactly one intact page");
+    } else {
+        check(!run.detail.empty() && printable(run.detail),
+              "a failure not told in one printable line");
     }
 }
 
@@ -114,6 +217,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         data[0] == 0xFF ? fuzzSettingsFile(rest) : fuzzCommandLine(rest);
         return 0;
     }
+    // 0xFD, how the stand-in ends and whether the job is EPS, then its messages.
+    if (size >= 2 && data[0] == 0xFD) {
+        fuzzGhostscriptMessages(
+            data[1], std::string_view(reinterpret_cast<const char*>(data + 2), size - 2));
+        return 0;
+    }
     if (size < 4) return 0;
     const std::uint8_t mode = data[0], colours = data[1], fields = data[2], extra = data[3];
     zarn::JobSettings s;
@@ -128,6 +237,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (std::size_t i = 0; i < zarn::kColourBoxCount; ++i) s.colourTicked[i] = (colours >> i) & 1;
     s.Text_crop = kCropTexts[fields & 7];
     s.Text_eind = kMarginTexts[(fields >> 3) & 7];
+    s.inkBox = (fields >> 6) & 1;
     s.Text_breed = kMarginTexts[extra & 7];
     SilentPlatform platform;
     platform.viewerWorks = (extra >> 3) & 1;
@@ -145,7 +255,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const zarn::DropResult r = zarn::convertDrop(drop, s, platform);
 
     check(slurp(input) == body, "the input changed");
-    std::set<std::string> allowed{"F.P01", "F_E01.ps", "F_E01.eps", "F_E01_log.TXT"};
+    std::set<std::string> allowed{"F.P01", "F_E01.ps", "F_E01.eps", "F_E01_log.TXT", "gs"};
     for (const std::string& name : listDir(dir)) check(allowed.count(name) == 1, "a stray file");
     check(r.outcome != zarn::DropOutcome::ErrorExit || !r.message.empty(),
           "an error without a message");
