@@ -150,7 +150,8 @@ GhostscriptRun verdict(const ChildRun& run, const Heard& heard, const std::strin
                       " MiB of memory it may use");
     if (run.end == ChildEnd::Signalled)
         return failed(withError(name + " was stopped by signal " + intText(run.code), heard));
-    if (run.code != 0 || !heard.firstError.empty())
+    // The job's own text may say "Error": only how it ended and our line decide.
+    if (run.code != 0)
         return failed(withError(name + " failed (exit status " + intText(run.code) + ")", heard));
     if (!heard.report) return failed(name + " did not run the job to its end");
     const GhostscriptReport& r = *heard.report;
@@ -209,7 +210,8 @@ std::optional<GhostscriptReport> parseReport(std::string_view line, std::string_
         if (ec != std::errc{}) return std::nullopt;
         p = next;
     }
-    if (p != end || v[9] <= 0 || v[10] <= 0 || v[0] < 0 || v[1] < 0 || v[2] < 0 || v[2] > 1)
+    if (p != end || v[9] <= 0 || v[10] <= 0 || v[0] < 0 || v[1] < 0 || v[2] < 0 || v[2] > 1 ||
+        v[3] < 0 || v[4] < 0)
         return std::nullopt;
     GhostscriptReport r;
     r.pages = static_cast<int>(std::min<std::int64_t>(v[0], 1'000'000));
@@ -249,10 +251,11 @@ GhostscriptRun runGhostscript(const GhostscriptJob& job, const std::string& prog
     Heard heard;
     ChildWatch watch;
     watch.onLine = [&](std::string_view line) {
-        if (const auto report = parseReport(line, key)) heard.report = report;
+        // A line as long as the runner cuts may have lost the end of a number.
+        if (line.size() < kMessageLineBytes)
+            if (const auto report = parseReport(line, key)) heard.report = report;
         if (line.find("VMerror") != std::string_view::npos) heard.outOfMemory = true;
-        if (heard.firstError.empty() && line.find("Error") != std::string_view::npos)
-            heard.firstError = line;
+        if (heard.firstError.empty() && line.starts_with("Error: ")) heard.firstError = line;
     };
     if (working)
         watch.onTick = [&](std::uint64_t read) { return working(percentOf(read, job.inputSize)); };

@@ -133,6 +133,7 @@ TEST_F(GhostscriptRunner, HostileFilesEndInTheirOwnSentenceAndLeaveNothing) {
         {"our line and the device's reports forged, and escape sequences", "%!PS\n"
          "(\\nzarn-00000000000000000000000000000000 1 1 1 1000 1000 0 0 1 1 72000 72000\\n) print "
          "(%%HiResBoundingBox: 0 0 1 1\\n Verified: every mark lies inside\\033[2J\\n) print "
+         "(Error: /none, a job's own words\\n) print "
          "-500 -500 10 10 rectfill showpage\n", Status::Done, InkExtent{-500, -500, -490, -490}, ""},
         {"an error line with control bytes", "%!PS\n(\\033[31mbad\\007) cvn cvx exec\n", Status::Failed, {},
          "Error: /undefined in \\x1B[31mbad\\x07"},
@@ -196,8 +197,8 @@ TEST_F(GhostscriptRunner, StandInsAreHeldToTheSameRules) {
          "report \"$@\"", Status::Done, ""},
         {"exits 0 and says nothing", "exit 0", Status::Failed,
          "did not run the job to its end"},
-        {"exits 0 after an error line", "echo 'Error: /ioerror'; report \"$@\"", Status::Failed,
-         "(exit status 0): Error: /ioerror"},
+        {"exits 1 after an error line", "echo 'Error: /ioerror'; echo 'Error: second'; exit 1",
+         Status::Failed, "(exit status 1): Error: /ioerror"},
         {"killed by a signal", "kill -SEGV $$", Status::Failed, "was stopped by signal 11"},
         {"too slow", "exec sleep 30", Status::Failed, "did not finish within 1 s", oneSecond},
     };
@@ -268,6 +269,7 @@ TEST(GhostscriptReport, OnlyTheLineUnderTheSecretCounts) {
         {secret + " 1 1 1 612000 792000 0 0 1 1 72000", false},
         {secret + " 1 1 1 612000 792000 0 0 1 1 72000 72000 5", false},
         {secret + " 1 1 2 612000 792000 0 0 1 1 72000 72000", false},
+        {secret + " 1 1 1 -612000 792000 0 0 1 1 72000 72000", false},
         {secret + " 1 1 1 612000 792000 0 0 1 1 0 72000", false},
         {secret + "  1 1 1 612000 792000 0 0 1 1 72000 72000", false},
         {"zarn-0123456789abcdef0123456789abcdee 1 1 1 612000 792000 0 0 1 1 72000 72000", false},
