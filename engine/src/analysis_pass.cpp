@@ -11,7 +11,7 @@ void runAnalysisPass(ConversionState& c) {
     scanBody(c);
     requireSameInputReadWhole(c);
     c.input.close();
-    scaleExtremesAndSize(c.geo);
+    scaleExtremesAndSize(c.geo, c.settings.pageregel == 1);
     reportExtremesAndSize(c);
     reportVerdictAndMargins(c);
     reportForcedPage(c);

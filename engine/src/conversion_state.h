@@ -2,9 +2,11 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "directory.h"
+#include "extent.h"
 #include "text_io.h"
 #include "zarn/conversion_error.h"
 #include "zarn/job_settings.h"
@@ -22,6 +24,13 @@ struct JobGeometry {
     std::int32_t max_x_units = 0, max_y_units = 0;
     std::int32_t min_x_units = 5000, min_y_units = 5000;
     std::int32_t job_width_ps = 0, job_height_ps = 0;
+    // With the ink box: the ink in raw units round the job's origin, every mark widened by half
+    // the pen in force where it is drawn; none when nothing is drawn.
+    std::optional<InkExtent> ink_raw;
+    // The same on the page in PS units, where the rewritten translate line puts it: in print
+    // mode moved onto the page by `shift_x_raw` and `shift_y_raw` raw units more.
+    std::optional<InkExtent> ink_ps;
+    std::int32_t shift_x_raw = 0, shift_y_raw = 0;
 };
 
 // The boxes the output header wrote, in PS units, for the checks that follow the output.

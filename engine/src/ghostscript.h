@@ -13,14 +13,10 @@
 #include <vector>
 
 #include "child_process.h"
+#include "extent.h"
 #include "zarn/platform.h"
 
 namespace zarn {
-
-// Where the marks lie, in PS units of the job's own default coordinates.
-struct InkExtent {
-    double llx, lly, urx, ury;
-};
 
 // What one run of Ghostscript was asked to do.
 struct GhostscriptJob {

@@ -12,6 +12,8 @@
 #include <string_view>
 #include <system_error>
 #include <thread>
+#include <type_traits>
+#include <utility>
 
 #include "analysis_pass.h"
 #include "line_ends.h"
@@ -192,6 +194,11 @@ inline std::int32_t valueOfAligned(std::uint64_t d) {
 struct Extremes {
     explicit Extremes(const JobGeometry& g)
         : maxX(g.max_x_units), maxY(g.max_y_units), minX(g.min_x_units), minY(g.min_y_units) {}
+    Extremes(std::int32_t maxX_, std::int32_t maxY_, std::int32_t minX_, std::int32_t minY_)
+        : maxX(maxX_), maxY(maxY_), minX(minX_), minY(minY_) {}
+    // Before the first point, when the extremes have no start values.
+    static Extremes none() { return {INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}; }
+    bool empty() const { return maxX < minX; }
     void storeIn(JobGeometry& g) const {
         g.max_x_units = maxX;
         g.max_y_units = maxY;
@@ -200,7 +207,6 @@ struct Extremes {
     }
 
     std::int32_t maxX, maxY, minX, minY;
-    double widestPen = -1;  // none set yet; only the ink box looks at it
     SortKey maxXKey = keyOf(maxX), maxYKey = keyOf(maxY), minXKey = keyOf(minX),
             minYKey = keyOf(minY);
 
@@ -218,25 +224,64 @@ struct Extremes {
         if (kx < minXKey) minX = valueOfAligned(x), minXKey = kx;
         if (ky < minYKey) minY = valueOfAligned(y), minYKey = ky;
     }
-    void addPen(double width) { widestPen = std::max(widestPen, std::fabs(width)); }
-    // What the other part of the body found.
+    // What the part of the body after this one found.
     void combine(const Extremes& o) {
         if (o.maxX > maxX) maxX = o.maxX, maxXKey = o.maxXKey;
         if (o.maxY > maxY) maxY = o.maxY, maxYKey = o.maxYKey;
         if (o.minX < minX) minX = o.minX, minXKey = o.minXKey;
         if (o.minY < minY) minY = o.minY, minYKey = o.minYKey;
-        widestPen = std::max(widestPen, o.widestPen);
     }
-    // The ink reaches half the widest pen beyond the points, rounded up to a whole raw unit;
-    // a body that sets no pen draws with width 1.
-    void widenByHalfPen() {
-        const std::int32_t half = roundEven32(std::ceil((widestPen < 0 ? 1.0 : widestPen) / 2));
-        maxX = add32(maxX, half);
-        maxY = add32(maxY, half);
-        minX = sub32(minX, half);
-        minY = sub32(minY, half);
+    // The part of a body that starts in the middle begins where the plain scan begins.
+    Extremes partAfter() const { return *this; }
+};
+
+// The ink box. Round caps and joins put ink half the pen in force around every point, so the
+// points are gathered in runs of one pen as in the plain scan, and a run's extremes are widened
+// by half its pen when the pen changes: a point costs no more than it does there.
+struct InkScan {
+    Extremes run = Extremes::none();
+    double half = 0.5;  // a body that sets no pen draws with width 1
+    // A part that starts in the middle of the body does not know its first pen: its points
+    // before its first pen line wait for the part before it.
+    bool penKnown = true;
+    Extremes unpenned = Extremes::none();
+    std::optional<InkExtent> ink;
+
+    void add(std::int32_t x, std::int32_t y) { run.add(x, y); }
+    void addAligned(std::uint64_t x, std::uint64_t y) { run.addAligned(x, y); }
+    void addPen(double width) {
+        endRun();
+        half = std::fabs(width) / 2;
+        penKnown = true;
+    }
+    void endRun() {
+        if (penKnown)
+            widen(run, half);
+        else
+            unpenned = run;
+        run = Extremes::none();
+    }
+    void widen(const Extremes& e, double by) {
+        if (e.empty()) return;
+        const InkExtent box{e.minX - by, e.minY - by, e.maxX + by, e.maxY + by};
+        ink = ink ? unite(*ink, box) : box;
+    }
+    InkScan partAfter() const {
+        InkScan after;
+        after.penKnown = false;
+        return after;
+    }
+    void combine(InkScan& after) {
+        endRun();
+        after.endRun();
+        widen(after.unpenned, half);
+        if (after.ink) ink = ink ? unite(*ink, *after.ink) : after.ink;
+        if (after.penKnown) half = after.half;
     }
 };
+
+template <bool Ink>
+using Scan = std::conditional_t<Ink, InkScan, Extremes>;
 
 // The letter after the second blank that makes a line count: "l" always, and with the ink box
 // also "m", since a track's ink starts at its first point.
@@ -247,7 +292,7 @@ inline bool countsAsPoint(char letter) {
 
 // A pen line "N w" (its second field is the letter w alone) sets the width N; the output draws
 // a short "2 w" line as "10 w", so that is what it counts as.
-inline void addPenLine(const char* line, const char* p1, Extremes& ex) {
+inline void addPenLine(const char* line, const char* p1, InkScan& ex) {
     if (p1[1] != 'w' || (p1[2] != ' ' && p1[2] != '\r')) return;
     const char* end = p1 + 2;
     while (*end != '\r') ++end;
@@ -267,7 +312,7 @@ inline const char* blankOrLineEnd(const char* p) {
 // Measures the line that begins at `line` and ends at the CR at `cr`, with readable bytes
 // after it.
 template <bool Ink>
-inline void measureLine(const char* line, const char* cr, Extremes& ex, std::uint64_t number) {
+inline void measureLine(const char* line, const char* cr, Scan<Ink>& ex, std::uint64_t number) {
     // The common line: "x y l" with whole numbers of at most eight digits.
     std::uint64_t dx, dy;
     const unsigned nx = leadingDigits(line, dx);
@@ -284,7 +329,7 @@ inline void measureLine(const char* line, const char* cr, Extremes& ex, std::uin
     const char* p1 = blankOrLineEnd(line);
     if (p1 == cr) return;
     const char* p2 = blankOrLineEnd(p1 + 1);
-    if (Ink) addPenLine(line, p1, ex);
+    if constexpr (Ink) addPenLine(line, p1, ex);
     if (*p2 == ' ' && countsAsPoint<Ink>(p2[1])) {
         std::int32_t x, y;
         causedByLine(number, [&] {
@@ -299,7 +344,7 @@ inline void measureLine(const char* line, const char* cr, Extremes& ex, std::uin
 // the CRs before limit are exactly their ends. 64 bytes after limit are readable. The first
 // line is input line `before` + 1. Returns the number of lines.
 template <bool Ink>
-std::uint64_t measureLines(const char* p, const char* limit, Extremes& ex, std::uint64_t before) {
+std::uint64_t measureLines(const char* p, const char* limit, Scan<Ink>& ex, std::uint64_t before) {
     std::uint64_t lines = 0;
     const char* line = p;
     // The line ends come from a mask of 64 bytes at a time, not from reading each line to its
@@ -319,13 +364,14 @@ std::uint64_t measureLines(const char* p, const char* limit, Extremes& ex, std::
 // A line longer than the buffer, measured as it streams past: the two number fields go
 // through scanners, so nothing of the line is held.
 template <bool Ink>
-void measureLongLine(InputStream& in, Extremes& ex) {
+void measureLongLine(InputStream& in, Scan<Ink>& ex) {
     enum class Phase { X, Y, AfterSecondBlank, Rest } phase = Phase::X;
     NumberScanner xs, ys;
     std::size_t yLength = 0;  // of the second field, so far
     bool yIsW = false;        // the second field so far is the letter w alone
     const auto penLineEnds = [&] {
-        if (Ink && phase == Phase::Y && yIsW) ex.addPen(xs.value());
+        if constexpr (Ink)
+            if (phase == Phase::Y && yIsW) ex.addPen(xs.value());
     };
     in.countLines(1);
     for (;;) {
@@ -381,7 +427,7 @@ void measureLongLine(InputStream& in, Extremes& ex) {
 namespace {
 
 template <bool Ink>
-void scanStream(InputStream& in, Extremes& ex) {
+void scanStream(InputStream& in, Scan<Ink>& ex) {
     for (;;) {
         const std::size_t avail = in.fill(InputStream::kBufferSize / 2);
         if (avail == 0) break;
@@ -425,14 +471,14 @@ std::optional<std::uint64_t> lineStartFrom(const InputStream& in, std::uint64_t 
 // combine, and the scan is most of the pass's time. The first failure in the file is the
 // one told.
 template <bool Ink>
-bool scanInHalves(ConversionState& c, std::uint64_t from, Extremes& ex) {
+bool scanInHalves(ConversionState& c, std::uint64_t from, Scan<Ink>& ex) {
     InputStream& in = c.input;
     const auto size = static_cast<std::uint64_t>(c.input_read.size);
     const std::optional<std::uint64_t> middle = lineStartFrom(in, from + (size - from) / 2);
     if (!middle || *middle >= size) return false;
     InputStream second;
     second.openPart(in, *middle);
-    Extremes secondEx = ex;
+    Scan<Ink> secondEx = ex.partAfter();
     std::atomic<std::uint64_t> secondRead{*middle};
     second.onRead([&](std::uint64_t offset) { secondRead = offset; });
     std::exception_ptr secondFailure;
@@ -475,27 +521,73 @@ bool scanInHalves(ConversionState& c, std::uint64_t from, Extremes& ex) {
 }
 
 template <bool Ink>
-void scanBodyFor(ConversionState& c, std::uint64_t splitFrom) {
-    Extremes ex(c.geo);
+void scanBodyFor(ConversionState& c, std::uint64_t splitFrom, Scan<Ink>& ex) {
     const std::uint64_t from = c.input.offset();
     const auto size = static_cast<std::uint64_t>(c.input_read.size);
     if (size <= from || size - from < splitFrom || !scanInHalves<Ink>(c, from, ex))
         scanStream<Ink>(c.input, ex);
-    if (Ink) ex.widenByHalfPen();
-    ex.storeIn(c.geo);
 }
 
 }  // namespace
 
 void scanBody(ConversionState& c, std::uint64_t splitFrom) {
     // Two instances, so that the plain scan pays nothing for the ink box.
-    if (c.settings.inkBox)
-        scanBodyFor<true>(c, splitFrom);
-    else
-        scanBodyFor<false>(c, splitFrom);
+    if (c.settings.inkBox) {
+        InkScan ink;
+        scanBodyFor<true>(c, splitFrom, ink);
+        ink.endRun();
+        c.geo.ink_raw = ink.ink;
+    } else {
+        Extremes ex(c.geo);
+        scanBodyFor<false>(c, splitFrom, ex);
+        ex.storeIn(c.geo);
+    }
 }
 
-void scaleExtremesAndSize(JobGeometry& g) {
+namespace {
+
+// The ink on the page, rounded outward at every step: the extremes in Zarn units, the size in
+// PS units. The origin is where the rewritten translate line puts it, in whole raw units; in
+// print mode the line moves ink that starts left of or below the page onto it.
+void scaleInk(JobGeometry& g, bool print) {
+    const double scale = g.zarn_scale;
+    const InkExtent& raw = *g.ink_raw;
+    g.max_x_units = ceil32(scale * (scale > 0 ? raw.urx : raw.llx));
+    g.max_y_units = ceil32(scale * (scale > 0 ? raw.ury : raw.lly));
+    g.min_x_units = floor32(scale * (scale > 0 ? raw.llx : raw.urx));
+    g.min_y_units = floor32(scale * (scale > 0 ? raw.lly : raw.ury));
+    const double tx = g.translate_found ? translateRaw(g.offset_x_units, g.zarn_scale) : 0;
+    const double ty = g.translate_found ? translateRaw(g.offset_y_units, g.zarn_scale) : 0;
+    const double unit = scale * kPsPerZarn;  // PS units a raw unit
+    const auto onPage = [&](double origin, double a, double b) {
+        return std::pair(std::min((origin + a) * unit, (origin + b) * unit),
+                         std::max((origin + a) * unit, (origin + b) * unit));
+    };
+    auto [left, right] = onPage(tx, raw.llx, raw.urx);
+    auto [bottom, top] = onPage(ty, raw.lly, raw.ury);
+    if (print && g.translate_found) {
+        const auto shift = [&](double low, std::int32_t& raws) {
+            if (low >= 0) return 0.0;
+            raws = ceil32(-low / std::fabs(unit));
+            if (unit < 0) raws = -raws;
+            return raws * unit;
+        };
+        const double dx = shift(left, g.shift_x_raw), dy = shift(bottom, g.shift_y_raw);
+        left += dx, right += dx, bottom += dy, top += dy;
+    }
+    g.ink_ps = InkExtent{left, bottom, right, top};
+    g.job_width_ps = ceil32(right);
+    g.job_height_ps = ceil32(top);
+}
+
+}  // namespace
+
+std::int32_t translateRaw(std::int32_t offsetUnits, float scale) {
+    return floorHalfUp32(offsetUnits / static_cast<double>(scale));
+}
+
+void scaleExtremesAndSize(JobGeometry& g, bool print) {
+    if (g.ink_raw && g.zarn_scale != 0.0f) return scaleInk(g, print);
     const double scale = g.zarn_scale;
     g.max_x_units = floorHalfUp32(scale * g.max_x_units);
     g.max_y_units = floorHalfUp32(scale * g.max_y_units);

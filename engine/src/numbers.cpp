@@ -208,6 +208,8 @@ std::int16_t floorHalfUp16(double x) {
     return fitDouble<std::int16_t>(std::floor(x + 0.5), "16-bit");
 }
 std::int16_t floor16(double x) { return fitDouble<std::int16_t>(std::floor(x), "16-bit"); }
+std::int32_t floor32(double x) { return fitDouble<std::int32_t>(std::floor(x), "32-bit"); }
+std::int32_t ceil32(double x) { return fitDouble<std::int32_t>(std::ceil(x), "32-bit"); }
 
 std::int16_t add16(std::int32_t a, std::int32_t b) {
     return fitInt<std::int16_t>(std::int64_t{a} + b, "16-bit");
@@ -226,6 +228,15 @@ std::string intText(std::int64_t v) {
     char buf[24];
     auto r = std::to_chars(buf, buf + sizeof buf, v);
     return std::string(buf, r.ptr);
+}
+
+std::string fixedText(double v, int decimals) {
+    char text[400];  // any double in fixed notation
+    const auto end =
+        std::to_chars(text, text + sizeof text, v, std::chars_format::fixed, decimals).ptr;
+    std::string out(text, end);
+    if (out.starts_with('-') && out.find_first_not_of("-0.") == std::string::npos) out.erase(0, 1);
+    return out;
 }
 
 std::string realText(double v) {

@@ -85,13 +85,25 @@ void writeOutputHeader(ConversionState& c) {
     const std::int32_t widthMargin = marginPs("width", s.breedte, print ? 3 : 1);
     const std::int32_t pageWidth = add32(g.job_width_ps, widthMargin);
     const std::int32_t pageHeight = add32(g.job_height_ps, endMargin);
-    const std::int32_t jobLeft = floorHalfUp32(add32(g.min_x_units, g.offset_x_units) * kPsPerZarn);
+    // The ink box holds the ink: its lower-left corner rounds down.
+    const std::int32_t jobLeft =
+        g.ink_ps ? floor32(g.ink_ps->llx)
+                 : floorHalfUp32(add32(g.min_x_units, g.offset_x_units) * kPsPerZarn);
     const std::int32_t jobBottom =
-        floorHalfUp32(add32(g.offset_y_units, g.min_y_units) * kPsPerZarn);
+        g.ink_ps ? floor32(g.ink_ps->lly)
+                 : floorHalfUp32(add32(g.offset_y_units, g.min_y_units) * kPsPerZarn);
 
     requireLine(c, "%%Bo");
     out.line("%%BoundingBox: " + intText(jobLeft) + " " + intText(jobBottom) + " " +
              intText(pageWidth) + " " + intText(pageHeight));
+    if (g.ink_ps) {
+        // The ink itself and the margins the user set, not those that stand in for none.
+        const std::int32_t userEnd = s.marge != 0 ? endMargin : 0;
+        const std::int32_t userWidth = s.breedte != 0 ? widthMargin : 0;
+        const InkExtent& ink = *g.ink_ps;
+        out.line("%%HiResBoundingBox: " + fixedText(ink.llx, 3) + " " + fixedText(ink.lly, 3) +
+                 " " + fixedText(ink.urx + userWidth, 3) + " " + fixedText(ink.ury + userEnd, 3));
+    }
     const PageBox page = pageBox(s, pageWidth, pageHeight);
     recordBoxes(c, jobLeft, jobBottom, pageWidth, pageHeight, page);
     if (print && page.present) out.line("%%PageBoundingBox: 0 0" + page.sides);

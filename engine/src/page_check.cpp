@@ -15,8 +15,11 @@ namespace {
 
 constexpr double kMmPerPs = 25.4 / 72;
 // A box edge is a whole PS unit, the translate a whole Zarn unit: a mark up to this far
-// beyond an edge is the rounding, not a cut.
+// beyond an edge is the rounding, not a cut. The ink box rounds outward from the exact ink,
+// so only what the measurement itself may be off by remains: the bbox device's pixel and
+// single-precision arithmetic.
 constexpr double kRoundingPs = 1.0;
+constexpr double kMeasuringPs = 0.05;
 
 std::string wholeMm(std::int32_t ps) { return intText(floorHalfUp32(ps * kMmPerPs)); }
 
@@ -37,11 +40,12 @@ std::array<double, 4> overhang(const InkExtent& m, double llx, double lly, doubl
     return {llx - m.llx, lly - m.lly, m.urx - urx, m.ury - ury};
 }
 
-// The sides that stick out, as "left 1.2 mm, bottom 1.2 mm"; empty when none does.
-std::string sidesOut(const std::array<double, 4>& out, bool english) {
+// The sides that stick out by more than `allowed`, as "left 1.2 mm, bottom 1.2 mm"; empty when
+// none does.
+std::string sidesOut(const std::array<double, 4>& out, double allowed, bool english) {
     std::string text;
     for (std::size_t side = 0; side < out.size(); ++side) {
-        if (out[side] <= kRoundingPs) continue;
+        if (out[side] <= allowed) continue;
         if (!text.empty()) text += ", ";
         text += texts::kSides[side].in(english) + tenthsMm(out[side]);
     }
@@ -91,7 +95,8 @@ BoxCheck checkMarks(const ConversionState& c, const std::optional<InkExtent>& ma
     const InkExtent m =
         marks.value_or(InkExtent{1.0 * w.llx, 1.0 * w.lly, 1.0 * w.llx, 1.0 * w.lly});
     BoxCheck check;
-    const std::string boxOut = sidesOut(overhang(m, w.llx, w.lly, w.urx, w.ury), en);
+    const double allowed = c.settings.inkBox ? kMeasuringPs : kRoundingPs;
+    const std::string boxOut = sidesOut(overhang(m, w.llx, w.lly, w.urx, w.ury), allowed, en);
     check.lines.push_back(boxOut.empty() ? texts::kVerifiedBox.in(en)
                                          : texts::kOutsideBox.in(en) + boxOut);
     if (!boxOut.empty() && !c.settings.inkBox)
@@ -99,7 +104,7 @@ BoxCheck checkMarks(const ConversionState& c, const std::optional<InkExtent>& ma
     std::string pageOut;
     if (w.page) {
         const auto [width, height] = pageAsMet(w);
-        pageOut = sidesOut(overhang(m, 0, 0, width, height), en);
+        pageOut = sidesOut(overhang(m, 0, 0, width, height), allowed, en);
         check.lines.push_back(pageOut.empty() ? texts::kVerifiedPage.in(en)
                                               : texts::kOutsidePage.in(en) + pageOut);
     }

@@ -2,6 +2,7 @@
 // the body runs through its rules, and the job gets its ending.
 #include <cmath>
 
+#include "analysis_pass.h"
 #include "rewrite_pass.h"
 #include "zarn/conversion_error.h"
 #include "zarn/numbers.h"
@@ -27,9 +28,9 @@ std::string translateLine(const JobGeometry& g) {
     if (g.zarn_scale == 0.0f)
         throw ConversionError(
             "division by zero: a translate line needs a scale, and none was found");
-    const double scale = g.zarn_scale;
-    const std::int32_t x = floorHalfUp32(g.offset_x_units / scale);
-    const std::int32_t y = floorHalfUp32(g.offset_y_units / scale);
+    // The shift is the ink box's, in print mode; 0 otherwise.
+    const std::int32_t x = add32(translateRaw(g.offset_x_units, g.zarn_scale), g.shift_x_raw);
+    const std::int32_t y = add32(translateRaw(g.offset_y_units, g.zarn_scale), g.shift_y_raw);
     return intText(x) + " " + intText(y) + " translate";
 }
 

@@ -58,29 +58,31 @@ BodyEnd rewriteBodyByLines(InputStream& in, OutputFile& out, const BodyRules& ru
 void scanBodyByLines(ConversionState& c) {
     JobGeometry& g = c.geo;
     const bool ink = c.settings.inkBox;
-    double widest = -1;
+    double half = 0.5;  // of the pen in force
     std::string_view line;
     while (c.input.nextLine(line)) {
         const std::size_t p1 = line.find(' ');
         if (p1 == line.npos) continue;
         const std::size_t p2 = line.find(' ', p1 + 1);
         if (ink && line.substr(p1 + 1, p2 - p1 - 1) == "w")
-            widest = std::max(widest, line.size() < 5 && line.starts_with("2 w")
-                                          ? 10.0
-                                          : std::fabs(wordValue(line.substr(0, p1 + 1))));
+            half = (line.size() < 5 && line.starts_with("2 w")
+                        ? 10.0
+                        : std::fabs(wordValue(line.substr(0, p1 + 1)))) /
+                   2;
         if (p2 == line.npos || p2 + 1 >= line.size()) continue;
         if (line[p2 + 1] != 'l' && !(ink && line[p2 + 1] == 'm')) continue;
         std::int32_t x, y;
         readXY(line, p1, p2, x, y);
+        if (ink) {
+            const InkExtent mark{x - half, y - half, x + half, y + half};
+            g.ink_raw = g.ink_raw ? unite(*g.ink_raw, mark) : mark;
+            continue;
+        }
         g.max_x_units = std::max(g.max_x_units, x);
         g.max_y_units = std::max(g.max_y_units, y);
         g.min_x_units = std::min(g.min_x_units, x);
         g.min_y_units = std::min(g.min_y_units, y);
     }
-    if (!ink) return;
-    const auto half = static_cast<std::int32_t>(std::ceil((widest < 0 ? 1 : widest) / 2));
-    g.max_x_units += half, g.max_y_units += half;
-    g.min_x_units -= half, g.min_y_units -= half;
 }
 
 }  // namespace zarn::testing

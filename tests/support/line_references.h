@@ -13,7 +13,8 @@ namespace zarn::testing {
 void applyBodyRules(std::string& line, const BodyRules& rules);
 // The rest of the input through applyBodyRules, a line at a time.
 BodyEnd rewriteBodyByLines(InputStream& in, OutputFile& out, const BodyRules& rules);
-// The extremes of the "x y l" lines of the rest of the input, a line at a time.
+// The extremes of the "x y l" lines of the rest of the input, a line at a time; with the ink
+// box, the ink of the "x y l" and "x y m" points, each widened by half the pen in force.
 void scanBodyByLines(ConversionState& c);
 
 }  // namespace zarn::testing

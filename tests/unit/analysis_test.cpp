@@ -70,8 +70,9 @@ TEST(HeaderScan, RefusesWhatIsNotAZarnHeader) {
 namespace zarn {
 namespace {
 
+// The extremes in raw units: of the points, or with the ink box of the ink (none: nothing drawn).
 struct Measured {
-    std::int32_t maxX, maxY, minX, minY;
+    double maxX, maxY, minX, minY;
     std::uint64_t lines;
     bool operator==(const Measured&) const = default;
 };
@@ -90,8 +91,12 @@ Measured measure(const std::string& body, bool fast, bool inkBox = false,
         scanBody(c, splitFrom);
     else
         testing::scanBodyByLines(c);
-    return {c.geo.max_x_units, c.geo.max_y_units, c.geo.min_x_units, c.geo.min_y_units,
-            c.input.linesRead()};
+    if (inkBox) {
+        const InkExtent ink = c.geo.ink_raw.value_or(InkExtent{0, 0, -1, -1});
+        return {ink.urx, ink.ury, ink.llx, ink.lly, c.input.linesRead()};
+    }
+    return {1.0 * c.geo.max_x_units, 1.0 * c.geo.max_y_units, 1.0 * c.geo.min_x_units,
+            1.0 * c.geo.min_y_units, c.input.linesRead()};
 }
 
 TEST(JobGeometry, FastBodyScanMatchesTheGeneralReader) {
@@ -161,20 +166,25 @@ TEST(JobGeometry, FastBodyScanMatchesTheGeneralReader) {
     EXPECT_EQ(measure(big, true, true), measure(big, false, true));
 }
 
-// With the ink box, a track's start counts, and the box reaches half the widest pen further.
-TEST(JobGeometry, InkBoxAddsTrackStartsAndHalfTheWidestPen) {
-    const std::pair<const char*, Measured> rows[] = {
-        {"100 200 m\r\n300 400 l\r\n", {301, 401, 99, 199, 2}},         // no pen set: width 1
-        {"2 w\r\n100 200 m\r\n300 400 l\r\n", {305, 405, 95, 195, 3}},  // drawn as 10 w
-        {"2 w 0.1 g\r\n7 w\r\n300 400 l\r\n", {304, 404, 296, 396, 3}},
-        {"1e12 w\r\n", {}},  // half of it does not fit 32 bits
+// With the ink box, a track's start counts, and each point is widened by half the pen in
+// force where it is drawn, also where a part of the body starts in the middle of a pen.
+TEST(JobGeometry, InkBoxWidensEachPointByItsOwnPen) {
+    const std::pair<std::string, Measured> rows[] = {
+        {"100 200 m\r\n300 400 l\r\n", {300.5, 400.5, 99.5, 199.5, 2}},  // no pen set: width 1
+        {"2 w\r\n100 200 m\r\n300 400 l\r\n", {305, 405, 95, 195, 3}},   // drawn as 10 w
+        {"40 w\r\n100 200 m\r\n3 w\r\n300 400 l\r\n", {301.5, 401.5, 80, 180, 4}},
+        {"2 w 0.1 g\r\n7 w\r\n300 400 l\r\n", {303.5, 403.5, 296.5, 396.5, 3}},
+        {"-9 w\r\n5 5 l\r\n", {9.5, 9.5, 0.5, 0.5, 2}},
+        {"0 0 s\r\n", {-1, -1, 0, 0, 1}},  // nothing drawn
     };
-    for (const auto& [body, want] : rows) {
-        if (want.lines == 0)
-            EXPECT_THROW(measure(body, true, true), ConversionError);
-        else
-            EXPECT_EQ(measure(body, true, true), want) << body;
-    }
+    for (const auto& [body, want] : rows) EXPECT_EQ(measure(body, true, true), want) << body;
+    // A wide pen set in the first half draws the second half's first points.
+    std::string split = "90 w\r\n";
+    while (split.size() < 200000) split += "1000 1000 l\r\n";
+    split += "7 w\r\n5000 6000 l\r\n";
+    const Measured halves = measure(split, true, true, 0);
+    EXPECT_EQ(halves, measure(split, false, true));
+    EXPECT_EQ(halves.minX, 955);
 }
 
 }  // namespace

@@ -38,8 +38,13 @@ TEST(PageCheck, MarksBeyondTheRoundingAreNamedBySide) {
         {0, 0, false, InkExtent{19.6, 34.9, 412.8, 530.5},
          " Marks outside the BoundingBox: left 1.2 mm, bottom 1.1 mm, right 1.0 mm, top 1.2 mm|"
          " The ink box (INKBOX = 1, --ink-box) would hold every mark|", false},
-        {500, 595, true, InkExtent{22.1, 37.1, 411, 528}, " Verified: every mark lies inside the BoundingBox|"
+        {500, 595, false, InkExtent{22.1, 37.1, 411, 528}, " Verified: every mark lies inside the BoundingBox|"
          " Verified: every mark lies on the page|", true},
+        // The ink box allows only what the measurement may be off by, and needs no hint.
+        {500, 595, true, InkExtent{22.96, 37.96, 410.04, 527.04}, " Verified: every mark lies inside the "
+         "BoundingBox| Verified: every mark lies on the page|", true},
+        {500, 595, true, InkExtent{22.5, 38, 410, 527}, " Marks outside the BoundingBox: left 0.2 mm|"
+         " Verified: every mark lies on the page|", false},
         {300, 500, true, InkExtent{23, 38, 400, 520}, " Verified: every mark lies inside the BoundingBox|"
          " Marks outside the page: right 35.3 mm, top 7.1 mm|", false},
         {300, 500, false, std::nullopt, " Verified: every mark lies inside the BoundingBox|"

@@ -41,7 +41,7 @@ struct JobSettings {
     std::array<bool, kColourBoxCount> colourTicked = startColourTicks();
 
     // Additions, off unless the settings file or the batch converter turns them on.
-    bool inkBox = false;       // the box holds the ink: track starts and half the widest pen too
+    bool inkBox = false;       // the box holds the ink: each point widened by half its pen
     bool verify = false;       // Ghostscript checks the output's marks against its boxes
     bool pdf = false;          // Ghostscript writes the job as a PDF beside the output
     std::int16_t preview = 0;  // a preview picture at this many dpi; 0: none

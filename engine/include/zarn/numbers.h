@@ -61,6 +61,9 @@ std::int32_t floorHalfUp32(double x);
 std::int16_t floorHalfUp16(double x);
 // floor(x), for the bounding-box numbers.
 std::int16_t floor16(double x);
+// Rounded outward, for a box that must hold what it measures: down and up.
+std::int32_t floor32(double x);
+std::int32_t ceil32(double x);
 
 std::int16_t add16(std::int32_t a, std::int32_t b);
 std::int16_t sub16(std::int32_t a, std::int32_t b);
@@ -73,6 +76,8 @@ std::int32_t mul32(std::int64_t a, std::int64_t b);
 std::string intText(std::int64_t v);
 // Shortest decimal form of a double in fixed notation ("209.9", "0.5", "12").
 std::string realText(double v);
+// A real with exactly `decimals` decimals, rounded to nearest ("19.610", "-0.500"; never "-0.000").
+std::string fixedText(double v, int decimals);
 // A single-precision value in its shortest form, at most 7 significant digits.
 std::string singleText(float v);
 // Log number items: blank (or the minus sign) before, one blank after.
