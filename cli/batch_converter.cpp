@@ -99,6 +99,10 @@ void applyOptions(const Options& o, OptionControls& c, JobSettings& s) {
     if (s.pageregel == 0 && o.force && *o.force != "none")
         throw UsageError{"--force needs print mode, not EPS mode"};
     if (s.pageregel == 0 && o.rotate) throw UsageError{"--rotate needs print mode, not EPS mode"};
+    if (s.pageregel == 0 && o.dsc.value_or(false))
+        throw UsageError{"--dsc needs print mode, not EPS mode"};
+    if (s.pageregel == 0 && !o.sendTo.value_or("").empty())
+        throw UsageError{"--send-to needs print mode, not EPS mode"};
     if (o.force) setForcedSize(forcedSizeOf(*o.force), c, s);
     if (o.rotate) c.setTicked(Ctl::chkRotate, true);
     if (o.crop) c.setText(Ctl::Text_crop, *o.crop);
@@ -108,6 +112,8 @@ void applyOptions(const Options& o, OptionControls& c, JobSettings& s) {
     if (o.verify) s.verify = *o.verify;
     if (o.pdf) s.pdf = *o.pdf;
     if (o.preview) s.preview = static_cast<std::int16_t>(*o.preview);
+    if (o.dsc) s.dsc = *o.dsc;
+    if (o.sendTo) s.queue = *o.sendTo;
     if (o.lang) setEnglish(*o.lang == "uk", s);
     if (o.gray)
         for (std::size_t i = 0; i < kColourBoxCount; ++i)
@@ -197,10 +203,13 @@ private:
             for (const std::string& line : r.verification->lines) say(files.front(), line);
             if (!r.verification->passed) status_ = 1;
         }
-        if (!o_.quiet && !o_.json)
+        if (!o_.quiet && !o_.json) {
             for (const std::string* written :
                  {&r.output_path, &r.log_path, &r.pdf_path, &r.preview_path})
                 if (!written->empty()) out_ << shown(*written) << "\n";
+            // As the print system names a job: the queue, a dash, the number.
+            if (r.print_job > 0) out_ << r.queue << "-" << r.print_job << "\n";
+        }
     }
 
     // The input whose conversion wrote this one's output or log, or "". Files are known by

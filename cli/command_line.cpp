@@ -6,6 +6,7 @@
 #include <string>
 
 #include "zarn/job_settings.h"
+#include "zarn/print_queue.h"
 
 namespace zarn {
 
@@ -44,6 +45,11 @@ const char* const kUsage =
     "                      (--no-pdf)\n"
     "  --preview[=DPI]     also write a preview picture, NAME_Exx.png, at DPI (10 - 600,\n"
     "                      default 100) with the box framed in orange (--no-preview)\n"
+    "  --dsc               print mode: a document that print spoolers understand, its page\n"
+    "                      kept and its set-up in the page (--no-dsc)\n"
+    "  --send-to=QUEUE     send each converted job to this print queue (print mode; implies\n"
+    "                      --dsc); a job that cannot be sent counts as not converted\n"
+    "                      (--no-send-to)\n"
     "  --json              print one JSON object a FILE (JSON Lines) instead of the paths:\n"
     "                      the files, the outcome and the measurements\n"
     "  -q, --quiet         print nothing for a file that converted\n"
@@ -78,6 +84,10 @@ enum Id {
     kNoPdf,
     kPreview,
     kNoPreview,
+    kDsc,
+    kNoDsc,
+    kSendTo,
+    kNoSendTo,
     kJson,
 };
 
@@ -103,6 +113,10 @@ constexpr option kLongOptions[] = {
     {"no-pdf", no_argument, nullptr, kNoPdf},
     {"preview", optional_argument, nullptr, kPreview},
     {"no-preview", no_argument, nullptr, kNoPreview},
+    {"dsc", no_argument, nullptr, kDsc},
+    {"no-dsc", no_argument, nullptr, kNoDsc},
+    {"send-to", required_argument, nullptr, kSendTo},
+    {"no-send-to", no_argument, nullptr, kNoSendTo},
     {"json", no_argument, nullptr, kJson},
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},
@@ -169,6 +183,14 @@ void takeOption(int id, const std::string& value, Options& o) {
         case kNoPdf: o.pdf = false; break;
         case kPreview: o.preview = previewDpi(value); break;
         case kNoPreview: o.preview = 0; break;
+        case kDsc: o.dsc = true; break;
+        case kNoDsc: o.dsc = false; break;
+        case kSendTo:
+            if (!printQueueName(value))
+                throw UsageError{"--send-to: \"" + value + "\" is not the name of a print queue"};
+            o.sendTo = value;
+            break;
+        case kNoSendTo: o.sendTo = ""; break;
         case kJson: o.json = true; break;
         case 'q': o.quiet = true; break;
         case 'h': o.help = true; break;

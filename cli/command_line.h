@@ -23,7 +23,9 @@ struct Options {
     // Additions; none: as the settings file has it.
     std::optional<bool> inkBox, verify, pdf;
     std::optional<int> preview;  // its resolution in dpi; 0: no preview
-    bool json = false;           // JSON Lines on stdout instead of the paths
+    std::optional<bool> dsc;
+    std::optional<std::string> sendTo;  // empty: send nothing
+    bool json = false;                  // JSON Lines on stdout instead of the paths
     bool quiet = false;
     bool help = false, version = false;
     std::vector<std::string> files;

@@ -81,7 +81,8 @@ std::string jsonRecord(const std::string& input, const DropResult* r, const std:
            {"output", nullptr},
            {"log", nullptr},
            {"pdf", nullptr},
-           {"preview", nullptr}};
+           {"preview", nullptr},
+           {"print_job", nullptr}};
     putName(j, "input", input);
     j["outcome"] = outcomeName(r);
     j["message"] = lines(r ? r->message : message);
@@ -92,6 +93,7 @@ std::string jsonRecord(const std::string& input, const DropResult* r, const std:
             if (!path->empty()) putName(j, key, *path);
         if (r->measured) j.update(measurements(*r->measured));
         j["warnings"] = r->warnings;
+        if (r->print_job > 0) j["print_job"] = {{"queue", r->queue}, {"id", r->print_job}};
         if (r->verification)
             j["verification"] = {{"passed", r->verification->passed},
                                  {"lines", r->verification->lines}};

@@ -1,7 +1,8 @@
 // The body of the rewrite pass as a stream. Nearly every body line is left alone, so the
 // rewriter looks only at the few bytes where a rule can apply -- a 'g' (a gray level or
-// showpage), a 'w' (a short "2 w" line), the end-of-job character in EPS mode, and a CR
-// without its LF -- and copies the stretches between them in one piece. Each check looks at
+// showpage), a 'w' (a short "2 w" line), the end-of-job character in EPS mode, a '%' in a
+// document for spoolers, and a CR without its LF -- and copies the stretches between them in
+// one piece. Each check looks at
 // most six bytes back and two ahead, so lines of any length stream through a fixed buffer.
 #include <algorithm>
 #include <cstring>
@@ -20,39 +21,48 @@ namespace {
 constexpr std::size_t kChunk = InputStream::kBufferSize / 2;
 
 #if defined(__SSE2__)
+// The byte of the rule that only one mode has: the end-of-job character in EPS mode, '%' in a
+// document for spoolers; 'g' (a candidate anyway) otherwise.
+inline char modeByte(const BodyRules& rules) {
+    return rules.eps ? kEndOfJob : rules.dsc ? '%' : 'g';
+}
+
 // The bytes of b[0, 16) at which a rule may apply; b[16] must be readable.
-inline __m128i candidates16(const char* b, bool eps) {
+inline __m128i candidates16(const char* b, char mode) {
     const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b));
     const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + 1));
     __m128i hit =
         _mm_or_si128(_mm_cmpeq_epi8(v, _mm_set1_epi8('g')), _mm_cmpeq_epi8(v, _mm_set1_epi8('w')));
-    hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, _mm_set1_epi8(eps ? kEndOfJob : 'g')));
+    hit = _mm_or_si128(hit, _mm_cmpeq_epi8(v, _mm_set1_epi8(mode)));
     return _mm_or_si128(hit, _mm_andnot_si128(_mm_cmpeq_epi8(next, _mm_set1_epi8('\n')),
                                               _mm_cmpeq_epi8(v, _mm_set1_epi8('\r'))));
+}
+#else
+inline char modeByte(const BodyRules& rules) {
+    return rules.eps ? kEndOfJob : rules.dsc ? '%' : 'g';
 }
 #endif
 
 // Position of the next byte at which a rule may apply, or `limit`. b[limit] must be readable.
-std::size_t nextCandidate(const char* b, std::size_t i, std::size_t limit, bool eps) {
+std::size_t nextCandidate(const char* b, std::size_t i, std::size_t limit, char mode) {
 #if defined(__SSE2__)
     // 64 bytes with one test: a candidate comes only every few hundred bytes.
     while (i + 64 <= limit) {
         const __m128i any = _mm_or_si128(
-            _mm_or_si128(candidates16(b + i, eps), candidates16(b + i + 16, eps)),
-            _mm_or_si128(candidates16(b + i + 32, eps), candidates16(b + i + 48, eps)));
+            _mm_or_si128(candidates16(b + i, mode), candidates16(b + i + 16, mode)),
+            _mm_or_si128(candidates16(b + i + 32, mode), candidates16(b + i + 48, mode)));
         if (_mm_movemask_epi8(any) != 0) break;
         i += 64;
     }
     while (i + 16 <= limit) {
-        const int mask = _mm_movemask_epi8(candidates16(b + i, eps));
+        const int mask = _mm_movemask_epi8(candidates16(b + i, mode));
         if (mask != 0) return i + static_cast<std::size_t>(__builtin_ctz(mask));
         i += 16;
     }
 #endif
     for (; i < limit; ++i) {
         const char c = b[i];
-        if (c == 'g' || c == 'w' || (eps && c == kEndOfJob) || (c == '\r' && b[i + 1] != '\n'))
-            return i;
+        if (c == 'g' || c == 'w' || c == mode || (c == '\r' && b[i + 1] != '\n')) return i;
     }
     return limit;
 }
@@ -60,7 +70,7 @@ std::size_t nextCandidate(const char* b, std::size_t i, std::size_t limit, bool 
 class BodyStream {
 public:
     BodyStream(InputStream& in, OutputFile& out, const BodyRules& rules)
-        : in_(in), out_(out), rules_(rules), bodyStart_(in.offset()) {}
+        : in_(in), out_(out), rules_(rules), mode_(modeByte(rules)), bodyStart_(in.offset()) {}
 
     BodyEnd run() {
         std::uint64_t scanned = bodyStart_;
@@ -74,7 +84,7 @@ public:
             const std::size_t limit = eof ? avail_ : avail_ - 2;  // two bytes of look-ahead
             copyFrom_ = 0;
             std::size_t i = static_cast<std::size_t>(scanned - base_);
-            while ((i = nextCandidate(b_, i, limit, rules_.eps)) < limit) i = apply(i);
+            while ((i = nextCandidate(b_, i, limit, mode_)) < limit) i = apply(i);
             if (eof) {
                 emit(avail_);
                 BodyEnd end = finish();
@@ -125,10 +135,19 @@ private:
                 emit(i + 1);
                 out_.write("\n", 1);
                 return i + 1;
-            case kEndOfJob: return replace(i, i + 1, "%%EOF");
+            case kEndOfJob: return rules_.eps ? replace(i, i + 1, "%%EOF") : i + 1;
+            case '%': return structureComment(i);
             case 'w': return lineWidth(i);
             default: return grayOrShowpage(i);
         }
+    }
+
+    // A line that begins "%%" begins "%": the document's structure is ours.
+    std::size_t structureComment(std::size_t i) {
+        if (real(static_cast<std::ptrdiff_t>(i) + 1) != '%' ||
+            !lineStartsAt(static_cast<std::ptrdiff_t>(i)))
+            return i + 1;
+        return replace(i, i + 2, "%");
     }
 
     // A line "2 w", or "2 w" and one more character, becomes "10 w".
@@ -181,6 +200,7 @@ private:
     InputStream& in_;
     OutputFile& out_;
     const BodyRules& rules_;
+    const char mode_;
     const std::uint64_t bodyStart_;
     const char* b_ = nullptr;
     std::uint64_t base_ = 0;

@@ -90,6 +90,7 @@ private:
         c_.output.flush();
         c_.log.flush();
         renderings_ = writeRenderings(c_, platform_);
+        sendToQueue();
         closeAll();
         return finish();
     }
@@ -160,6 +161,40 @@ private:
         return {check.passed, std::move(check.lines)};
     }
 
+    // The finished job to its print queue, once its check (when asked for) passed; the log says
+    // where it went.
+    void sendToQueue() {
+        const JobSettings& s = c_.settings;
+        const bool en = c_.english;
+        if (s.queue.empty()) return;
+        if (s.pageregel == 0)
+            throw ConversionError("an EPS output is not sent to a print queue: print mode is");
+        if (verification_ && !verification_->passed) {
+            c_.log.line(texts::kNotSentTo.in(en) + s.queue + texts::kCheckFailed.in(en));
+            return;
+        }
+        c_.output.flush();
+        const Descriptor document(c_.output.openForReading());
+        const auto [width, height] = pageSetUp(c_.written);
+        const PrintSubmission sent = platform_.sendToQueue(
+            {s.queue, FileOnly(c_.input_path), document.get(), width, height});
+        if (sent.job <= 0)
+            throw ConversionError("the job was not sent to the print queue " + s.queue + ": " +
+                                  sent.failure);
+        printJob_ = sent.job;
+        c_.log.line(sentLine());
+    }
+
+    // " Sent to print queue typesetter as job 42"; appended piece by piece, on which g++ 12
+    // does not warn falsely.
+    std::string sentLine() const {
+        const bool en = c_.english;
+        return std::string(texts::kSentTo.in(en))
+            .append(c_.settings.queue)
+            .append(texts::kAsJob.in(en))
+            .append(intText(printJob_));
+    }
+
     DropResult finish() {
         const JobSettings& s = c_.settings;
         if (s.LogAfdruk == 1 && !platform_.openTextViewer(c_.log_path))
@@ -174,9 +209,15 @@ private:
         result.preview_path = preview;
         result.warnings = warnings_;
         result.verification = verification_;
+        if (printJob_ > 0) {
+            result.queue = s.queue;
+            result.print_job = printJob_;
+        }
         if (s.okido == 1) {
             platform_.beep();
             result.message = texts::kCompleted.in(c_.english);
+            // Where the job went.
+            if (printJob_ > 0) result.message.append("\r").append(sentLine().substr(1));
             platform_.showMessage(texts::kDoneTitle, MessageIcon::Information, result.message);
         }
         return result;
@@ -336,6 +377,7 @@ private:
     std::vector<std::string> warnings_;
     std::optional<Verification> verification_;
     Renderings renderings_;
+    int printJob_ = 0;
 };
 
 }  // namespace

@@ -31,6 +31,7 @@ std::string_view colourReplacement(char digit) {
 BodyRules bodyRulesFor(const JobSettings& s) {
     BodyRules rules;
     rules.eps = s.pageregel == 0;
+    rules.dsc = spooledDocument(s);
     for (std::size_t i = 0; i < kColourBoxCount; ++i)
         rules.colour[static_cast<std::size_t>(kColourBoxes[i].grayDigit - '0')] = s.colourTicked[i];
     return rules;

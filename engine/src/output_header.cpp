@@ -106,7 +106,17 @@ void writeOutputHeader(ConversionState& c) {
     }
     const PageBox page = pageBox(s, pageWidth, pageHeight);
     recordBoxes(c, jobLeft, jobBottom, pageWidth, pageHeight, page);
-    if (print && page.present) out.line("%%PageBoundingBox: 0 0" + page.sides);
+    // A document for spoolers names its page in the page itself, and sets it up in its
+    // set-up (the page transform writes both).
+    const bool spooled = spooledDocument(s);
+    if (print && page.present && spooled) {
+        const auto [width, height] = pageSetUp(c.written);
+        out.line("%%DocumentMedia: " + mediaName(width, height) + " " + intText(width) + " " +
+                 intText(height) + " 0 () ()");
+        out.line("%%Pages: 1");
+    } else if (print && page.present) {
+        out.line("%%PageBoundingBox: 0 0" + page.sides);
+    }
     requireLine(c, "%%En");
     copyLine(c);
     if (print && page.present) {
@@ -114,8 +124,16 @@ void writeOutputHeader(ConversionState& c) {
         const std::string orientation = forced ? signedItem(s.kantel) + " " : " 1 ";
         c.written.pageLine = "{statusdict begin" + page.sides + " 0" + orientation +
                              "setpageparams end} stopped pop";
-        out.line(c.written.pageLine);
+        if (!spooled) out.line(c.written.pageLine);
     }
+}
+
+std::pair<std::int32_t, std::int32_t> pageSetUp(const WrittenBoxes& w) {
+    return w.turned ? std::pair(w.pageHeight, w.pageWidth) : std::pair(w.pageWidth, w.pageHeight);
+}
+
+std::string mediaName(std::int32_t width, std::int32_t height) {
+    return "Custom." + intText(width) + "x" + intText(height);
 }
 
 }  // namespace zarn

@@ -6,6 +6,7 @@
 #include <initializer_list>
 #include <utility>
 
+#include "rewrite_pass.h"
 #include "zarn/numbers.h"
 #include "zarn/texts.h"
 
@@ -52,11 +53,6 @@ std::string sidesOut(const std::array<double, 4>& out, double allowed, bool engl
     return text;
 }
 
-// The page's sides as the job meets them: turned over for a rotated forced page.
-std::pair<std::int32_t, std::int32_t> pageAsMet(const WrittenBoxes& w) {
-    return w.turned ? std::pair(w.pageHeight, w.pageWidth) : std::pair(w.pageWidth, w.pageHeight);
-}
-
 }  // namespace
 
 std::vector<std::string> pageWarnings(const ConversionState& c) {
@@ -64,7 +60,7 @@ std::vector<std::string> pageWarnings(const ConversionState& c) {
     const bool en = c.english;
     std::vector<std::string> lines;
     if (!w.page) return lines;
-    const auto [width, height] = pageAsMet(w);
+    const auto [width, height] = pageSetUp(w);
     if (w.forced && (w.urx > width || w.ury > height))
         lines.push_back(texts::kJobIs.in(en) + sizeMm(w.urx, w.ury) + texts::kForcedPage.in(en) +
                         w.forced + texts::kPage.in(en) + sizeMm(width, height) +
@@ -103,7 +99,7 @@ BoxCheck checkMarks(const ConversionState& c, const std::optional<InkExtent>& ma
         check.lines.push_back(texts::kInkBoxWouldHold.in(en));
     std::string pageOut;
     if (w.page) {
-        const auto [width, height] = pageAsMet(w);
+        const auto [width, height] = pageSetUp(w);
         pageOut = sidesOut(overhang(m, 0, 0, width, height), allowed, en);
         check.lines.push_back(pageOut.empty() ? texts::kVerifiedPage.in(en)
                                               : texts::kOutsidePage.in(en) + pageOut);

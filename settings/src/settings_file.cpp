@@ -14,6 +14,7 @@
 
 #include "zarn/numbers.h"
 #include "zarn/path_helpers.h"
+#include "zarn/print_queue.h"
 #include "zarn/setting_steps.h"
 #include "zarn/texts.h"
 
@@ -60,10 +61,12 @@ public:
 private:
     static constexpr std::size_t kShownLength = 200;  // of a line in the bad-line message
     static constexpr std::size_t kKeptKey = 32;       // longer than any key
+    static constexpr std::size_t kKeptWord = 127;     // the longest queue name
 
     void take(char ch);
     bool settled() const {
-        return separator_ && value_.ended() && keyEnded_ && shown_.size() > kShownLength;
+        return separator_ && value_.ended() && wordEnded_ && keyEnded_ &&
+               shown_.size() > kShownLength;
     }
     // The key: the first word of the text before the separator, upper-cased.
     std::string key() const { return keyBegun_ && keyStart_ < *separator_ ? upperAscii(key_) : ""; }
@@ -81,6 +84,8 @@ private:
     char before_[2] = {0, 0};                 // the two bytes before this one
     NumberScanner value_;                     // the first word after the separator
     bool valueBegun_ = false;
+    std::string word_;  // the same word as text, cut to kKeptWord + 1 bytes
+    bool wordEnded_ = false;
 };
 
 void SettingsLine::take(char ch) {
@@ -99,6 +104,10 @@ void SettingsLine::take(char ch) {
         // A blank before the word is skipped; one after it ends the number.
         valueBegun_ = valueBegun_ || ch != ' ';
         if (valueBegun_) value_.feed(ch);
+        if (valueBegun_ && !wordEnded_) {
+            wordEnded_ = ch == ' ';
+            if (!wordEnded_ && word_.size() <= kKeptWord) word_ += ch;
+        }
     } else if (at >= 2 && before_[0] == ' ' && before_[1] == '=' && ch == ' ') {
         separator_ = at - 2;
     }
@@ -148,6 +157,18 @@ void SettingsLine::apply(OptionControls& c, JobSettings& s, const SettingsReport
         // 1 asks for the usual resolution; a resolution in dpi may be given instead.
         if (within(0, 1)) s.preview = *value == 1 ? kPreviewDpi : 0;
         if (within(kPreviewDpiMin, kPreviewDpiMax)) s.preview = static_cast<std::int16_t>(*value);
+    } else if (key == "DSC") {
+        if (within(0, 1)) s.dsc = *value == 1;
+    } else if (key == "QUEUE") {
+        // A queue's name as the print system takes it; an empty value sends nothing.
+        if (word_.empty()) {
+            s.queue.clear();
+        } else if (const std::optional<std::string> name = printQueueName(word_)) {
+            s.queue = *name;
+        } else if (report) {
+            const bool en = s.english();
+            report({texts::kErrorTitle.in(en), texts::kSettingsBadLine.in(en) + shown()});
+        }
     } else if (key == "OK") {
         if (within(0, 1)) s.okido = static_cast<std::int16_t>(*value);
     } else if (report) {

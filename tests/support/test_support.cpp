@@ -16,6 +16,19 @@ bool RecordingPlatform::isDirectory(const std::string& path) {
     return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+PrintSubmission RecordingPlatform::sendToQueue(const PrintRequest& request) {
+    std::string document;
+    char buffer[4096];
+    for (off_t at = 0;;) {
+        const ssize_t n = ::pread(request.document, buffer, sizeof buffer, at);
+        if (n <= 0) break;
+        document.append(buffer, static_cast<std::size_t>(n));
+        at += n;
+    }
+    sent.emplace_back(request, document);
+    return printAnswer;
+}
+
 ScratchDir::ScratchDir() {
     std::string templ = (std::filesystem::temp_directory_path() / "zarn-test-XXXXXX").string();
     if (::mkdtemp(templ.data()) == nullptr) throw std::runtime_error("mkdtemp failed");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "zarn/platform.h"
@@ -36,6 +37,10 @@ struct RecordingPlatform : Platform {
     }
     void beep() override { ++beeps; }
     void progress(int percent) override { percents.push_back(percent); }
+    // What was sent to a print queue: the request and the document's bytes; the answer.
+    std::vector<std::pair<PrintRequest, std::string>> sent;
+    PrintSubmission printAnswer{42, {}};
+    PrintSubmission sendToQueue(const PrintRequest& request) override;
     void endProgram() override { ++ended; }
 };
 

@@ -159,6 +159,64 @@ TEST(Drop, ProgressRisesThroughBothPasses) {
     EXPECT_LE(got.size(), 2 * 6 + 2u);
 }
 
+// A job for a print queue goes once the output and the log are complete: the output as it is,
+// named after the input, with the page it sets up; the log, the result and the completion
+// message say where it went, and a job that is not taken is a runtime failure.
+TEST(Drop, AFinishedJobGoesToItsPrintQueue) {
+    const struct {
+        const char* what;
+        bool eps, rotatedA3;
+        int job;
+        const char* failure;
+        const char* says;  // the message; @ for the input
+    } rows[] = {
+        {"sent", false, false, 42, "",
+         "Conversion completed ! \rSent to print queue typesetter as job 42"},
+        {"a rotated page is sent as set up", false, true, 7, "",
+         "Conversion completed ! \rSent to print queue typesetter as job 7"},
+        {"refused", false, false, 0, "The printer or class does not exist.",
+         "Totally wrong!  \rSomething went wrong, type  \rthe job was not sent to the print queue "
+         "typesetter: The printer or class does not exist. (@)"},
+        {"EPS mode", true, false, 42, "",
+         "Totally wrong!  \rSomething went wrong, type  \ran EPS output is not sent to a print "
+         "queue: print mode is (@)"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.what);
+        ScratchDir dir;
+        JobSettings s = quietSettings();
+        s.LANG = "UK";
+        s.okido = 1;
+        s.queue = "typesetter";
+        s.pageregel = row.eps ? 0 : 1;
+        if (row.rotatedA3) s.Force_A3 = 1, s.kantel = 0;
+        testing::writeFile(dir.file("BOARD.P01"), Board().bytes());
+        testing::RecordingPlatform platform;
+        platform.printAnswer = {row.job, row.failure};
+        const DropResult r = convertDrop({{dir.file("BOARD.P01")}, false}, s, platform);
+        std::string says = row.says;
+        if (const std::size_t at = says.find('@'); at != std::string::npos)
+            says.replace(at, 1, dir.file("BOARD.P01"));
+        EXPECT_EQ(r.message, says);
+        const std::string log = testing::readFile(dir.file("BOARD_E01_log.TXT"));
+        if (row.eps) {
+            EXPECT_TRUE(platform.sent.empty());
+            continue;
+        }
+        ASSERT_EQ(platform.sent.size(), 1u);
+        const auto& [request, document] = platform.sent[0];
+        EXPECT_EQ(request.queue, "typesetter");
+        EXPECT_EQ(request.title, "BOARD.P01");
+        EXPECT_EQ(document, testing::readFile(dir.file("BOARD_E01.ps")));
+        EXPECT_EQ(std::pair(request.pageWidth, request.pageHeight),
+                  row.rotatedA3 ? std::pair(1190, 841) : std::pair(43, 28));
+        EXPECT_EQ(r.print_job, row.job);
+        EXPECT_EQ(log.ends_with(" Sent to print queue typesetter as job " +
+                                std::to_string(row.job) + "\r\n"),
+                  row.job > 0);
+    }
+}
+
 TEST(Drop, AViewerThatCannotStartIsARuntimeFailureAfterTheFilesAreComplete) {
     ScratchDir dir;
     testing::writeFile(dir.file("BOARD.P01"), Board().bytes());

@@ -59,6 +59,9 @@ struct DropResult {
     std::vector<std::string> warnings;
     std::optional<Verification> verification;
     std::optional<Measurements> measured;
+    // Of a completed conversion sent to a print queue: the queue and the print system's job.
+    std::string queue;
+    int print_job = 0;
 };
 
 // The files a conversion of `input` writes, beside it; none when the conversion would refuse

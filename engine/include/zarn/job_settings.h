@@ -45,8 +45,12 @@ struct JobSettings {
     bool verify = false;       // Ghostscript checks the output's marks against its boxes
     bool pdf = false;          // Ghostscript writes the job as a PDF beside the output
     std::int16_t preview = 0;  // a preview picture at this many dpi; 0: none
+    bool dsc = false;          // print mode: a document spoolers understand
+    std::string queue;         // a print queue the finished job goes to; empty: none
 
     bool english() const { return LANG == "UK"; }
+    // A job sent to a queue is a document spoolers understand.
+    bool spooled() const { return dsc || !queue.empty(); }
 };
 
 }  // namespace zarn

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "zarn/print_queue.h"
+
 namespace zarn {
 
 enum class MessageIcon { Stop, Information };
@@ -31,6 +33,11 @@ public:
     // much of the output it has read, in whole percent. False ends it at once, and the
     // conversion with it, without a message (the window is being closed).
     virtual bool working(ChildTask /*task*/, int /*percent*/) { return true; }
+    // Hands a finished output to a print queue; the window and the batch converter reach the
+    // print system, the tests a fake. Without one, nothing is sent.
+    virtual PrintSubmission sendToQueue(const PrintRequest& /*request*/) {
+        return {0, "no print system can be reached from here"};
+    }
     // Called once after the error exit has shown its message.
     virtual void endProgram() = 0;
 };

@@ -152,6 +152,14 @@ inline constexpr Bilingual kInkBoxWouldHold{
     " The ink box (INKBOX = 1, --ink-box) would hold every mark"};
 inline constexpr Bilingual kNotVerified{" Niet gecontroleerd: ", " Not verified: "};
 
+// The job handed to a print queue: "<kSentTo>typesetter<kAsJob>42".
+inline constexpr Bilingual kSentTo{" Verstuurd naar printwachtrij ", " Sent to print queue "};
+inline constexpr Bilingual kAsJob{" als job ", " as job "};
+inline constexpr Bilingual kNotSentTo{" Niet verstuurd naar printwachtrij ",
+                                      " Not sent to print queue "};
+inline constexpr Bilingual kCheckFailed{": de controle is niet geslaagd",
+                                        ": the check did not pass"};
+
 // What Ghostscript does while the window waits for it, in the order of ChildTask.
 inline constexpr Bilingual kChildTasks[3]{
     {"Controle", "Checking"}, {"PDF", "PDF"}, {"Voorbeeld", "Preview"}};
