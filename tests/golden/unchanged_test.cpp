@@ -23,11 +23,18 @@ using zarn::testing::ScratchDir;
 const std::vector<std::string> kAdditionsOff{"--no-ink-box", "--no-verify", "--no-pdf",
                                              "--no-preview", "--no-dsc",    "--no-send-to"};
 
-std::string fingerprint(std::string bytes, const std::string& folder) {
-    for (std::size_t at; (at = bytes.find(folder)) != std::string::npos;)
-        bytes.replace(at, folder.size(), "@");
+// The folder's path in `bytes` counts as "@".
+std::string fingerprint(const std::string& bytes, const std::string& folder) {
     std::uint64_t h = 0xcbf29ce484222325ULL;
-    for (const unsigned char b : bytes) h = (h ^ b) * 0x100000001b3ULL;
+    const auto take = [&h](unsigned char b) { h = (h ^ b) * 0x100000001b3ULL; };
+    for (std::size_t i = 0; i < bytes.size();) {
+        if (bytes.compare(i, folder.size(), folder) == 0) {
+            take('@');
+            i += folder.size();
+        } else {
+            take(static_cast<unsigned char>(bytes[i++]));
+        }
+    }
     char text[17];
     std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(h));
     return text;
