@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Times the batch converter against the I/O floor (`wc -l FILE; cat FILE > copy`: the two
-# reads and the one write that a conversion cannot avoid), two `wc -l` passes and Ghostscript's
-# bbox device, on generated photoplots of 10 MB and 100 MB (and 1 GB with --with-1g). The
+# reads and the one write that a conversion cannot avoid), two `wc -l` passes, Ghostscript's
+# bbox device and the conversion with the ink box, on generated photoplots of 10 MB and 100 MB (and 1 GB with --with-1g). The
 # commands run alternately, RUNS times each, with a warm page cache, each once replacing its
 # earlier output and once writing a new one; the script prints the median wall time, MB/s and
 # peak resident memory of each, the median of the pairwise ratios to the floor, the user CPU
@@ -101,6 +101,7 @@ for mb in "${sizes[@]}"; do
         rm -f "$tmp/copy"
         measure floor-new sh -c 'wc -l "$1" >/dev/null; cat "$1" >"$2"' sh "$input" "$tmp/copy"
         measure eps "$convert" --no-settings --eps "$all_gray" "$input"
+        measure ink "$convert" --no-settings --print --ink-box "$all_gray" "$input"
         measure wc2 wc -l "$input" "$input"
         if [ "$i" -le "$gs_runs" ]; then
             measure gsbbox gs -q -dBATCH -dNOPAUSE -sDEVICE=bbox "$input"
@@ -109,7 +110,7 @@ for mb in "${sizes[@]}"; do
     rm -f "$data/board_${mb}m_E"* "$tmp/copy"
 
     declare -A med
-    for name in print floor print-new floor-new eps wc2 gsbbox; do
+    for name in print floor print-new floor-new eps ink wc2 gsbbox; do
         med[$name]=$(median "$tmp/$name.time")
         user=$(median "$tmp/$name.user")
         rss=$(sort -n "$tmp/$name.rss" | tail -n 1)
@@ -132,6 +133,10 @@ for mb in "${sizes[@]}"; do
     summary+=("$(printf '%-8s print/floor %s (pairs %s; fastest %.2f)   new: %s (pairs %s; fastest %.2f)' \
         "$label" "${replaced##*| }" "${replaced% |*}" "$(least print floor)" \
         "${new##*| }" "${new% |*}" "$(least print-new floor-new)")")
+    # The ink box against the plain scan, each run against the conversion run just before it.
+    ink=$(pairs ink print)
+    summary+=("$(printf '%-8s ink/print %s (pairs %s; fastest %.2f)' "$label" "${ink##*| }" \
+        "${ink% |*}" "$(least ink print)")")
     summary+=("$(printf '%-8s user %.2f s/GB   print/wc2 %.2f   gsbbox/print %.1f   gsbbox/print-new %.1f' \
         "$label" "$user_gb" "$(calc "${med[print]} / ${med[wc2]}")" \
         "$(calc "${med[gsbbox]} / ${med[print]}")" "$(calc "${med[gsbbox]} / ${med[print-new]}")")")

@@ -570,6 +570,57 @@ INSTANTIATE_TEST_SUITE_P(Print, InkOnPage,
                          caseName);
 
 // ---------------------------------------------------------------------------------------------
+// The document for spoolers
+
+class DscLayout : public InkBox {
+protected:
+    // The page as a PDF of the output shows it.
+    std::string pdfPage(const std::string& output) {
+        const std::string pdf = dir_.file("page.pdf");
+        ghostscript("pdfwrite", {"-sOutputFile=" + pdf}, output);
+        const RunResult info = run({"pdfinfo", pdf});
+        const std::size_t at = info.out.find("Page size:");
+        return at == std::string::npos ? info.out
+                                       : info.out.substr(at, info.out.find('\n', at) - at);
+    }
+};
+
+// Sorted into prolog, set-up and page, the output draws what it draws without, on the same page.
+TEST_P(DscLayout, DrawsWhatThePlainOutputDraws) {
+    if (!findInPath("pdfinfo")) GTEST_SKIP() << "pdfinfo is not in PATH: install poppler-utils";
+    const auto& [input, mode] = GetParam();
+    const std::string file = materialise(input);
+    Mode dsc = mode;
+    dsc.args.push_back("--dsc");
+    const std::string plainOutput = convert(file, mode);
+    ASSERT_FALSE(plainOutput.empty());
+    const std::string plainPage = pdfPage(plainOutput);
+    const Box plain = unclippedMarks(plainOutput);
+    const std::string output = convert(file, dsc);
+    ASSERT_FALSE(output.empty());
+    expectRendersCleanly(output);
+    EXPECT_EQ(pdfPage(output), plainPage);
+    const Box marks = unclippedMarks(output);
+    EXPECT_NEAR(marks.llx, plain.llx, 0.01);
+    EXPECT_NEAR(marks.lly, plain.lly, 0.01);
+    EXPECT_NEAR(marks.urx, plain.urx, 0.01);
+    EXPECT_NEAR(marks.ury, plain.ury, 0.01);
+}
+
+// clang-format off
+const std::vector<Mode> kDscModes{
+    {"print", {"--print"}, false, 43, 28},
+    {"a3_crop_rotated", {"--force=a3", "--crop=0.95", "--rotate"}, false, 43, 28, true},
+    {"ink_a4", {"--ink-box", "--force=a4"}, false, 43, 28},
+};
+// clang-format on
+
+INSTANTIATE_TEST_SUITE_P(Print, DscLayout,
+                         ::testing::Combine(::testing::ValuesIn(inkInputs()),
+                                            ::testing::ValuesIn(kDscModes)),
+                         caseName);
+
+// ---------------------------------------------------------------------------------------------
 // Verification
 
 // Ghostscript's verdict ends the log and stderr and decides the exit status; a page warning is
