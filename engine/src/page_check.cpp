@@ -76,7 +76,8 @@ std::string beyondMeasuredReach(const WrittenBoxes& w) {
         for (const std::int32_t edge : edges)
             if (std::abs(static_cast<double>(edge)) > kMeasuredReach)
                 return std::string("the ") + what + " reaches " + intText(edge) +
-                       " pt, beyond the 72000 pt either way that Ghostscript measures";
+                       " pt, beyond the " + intText(static_cast<std::int64_t>(kMeasuredReach)) +
+                       " pt either way that Ghostscript measures";
         return std::string();
     };
     std::string why = reach("BoundingBox", {w.llx, w.lly, w.urx, w.ury});

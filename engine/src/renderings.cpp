@@ -43,10 +43,10 @@ std::string boxFrame(const WrittenBoxes& b, int dpi) {
 
 // The largest side of a PDF page without a unit of its own: 200 inches. Ghostscript takes far
 // larger pages, up to a point where it falls back to its default page without a word.
-constexpr double kWidestPage = 14400;
+constexpr std::int64_t kWidestPage = 14400;
 // A picture larger than this is no preview, and Ghostscript would go on rendering it until its
 // time ran out: A2 at 600 dpi is 139 million pixels.
-constexpr double kMostPreviewPixels = 200e6;
+constexpr std::int64_t kMostPreviewPixels = 200'000'000;
 // How far the page Ghostscript made may differ from the page asked for: its sizes are reals.
 constexpr double kPageSlack = 0.5;
 
@@ -70,8 +70,9 @@ std::string pageRefusal(const WrittenBoxes& b, bool eps) {
     const std::string what =
         std::string("the ") + (eps ? "box" : "page") + " is " + sidesText(width, height, "pt");
     if (width <= 0 || height <= 0) return what + ", and a page needs a width and a height";
-    if (std::max(width, height) <= kWidestPage) return {};
-    return what + ", more than the 14400 pt (200 inches) a side that is rendered";
+    if (std::max(width, height) <= static_cast<double>(kWidestPage)) return {};
+    return what + ", more than the " + intText(kWidestPage) + " pt (" + intText(kWidestPage / 72) +
+           " inches) a side that is rendered";
 }
 
 // The page in pixels at `dpi`, as the device rounds them.
@@ -85,9 +86,10 @@ std::string previewRefusal(const WrittenBoxes& b, bool eps, int dpi) {
     double width, height;
     if (!renderedPage(b, eps, width, height)) return {};
     const auto [across, down] = pixelsOf(width, height, dpi);
-    if (across * down <= kMostPreviewPixels) return {};
+    if (across * down <= static_cast<double>(kMostPreviewPixels)) return {};
     return "at " + intText(dpi) + " dpi the " + (eps ? "box" : "page") + " would be " +
-           sidesText(across, down, "pixels") + ", more than the 200 million a preview may have";
+           sidesText(across, down, "pixels") + ", more than the " +
+           intText(kMostPreviewPixels / 1'000'000) + " million a preview may have";
 }
 
 // In EPS mode the page is the box: its lower-left corner at the page's.
