@@ -120,16 +120,14 @@ private:
         c_.input_ext = ExtOnly(c_.input_path, false);
         if (!isPrintFileExtension(c_.input_ext))
             throw ConversionError(FaultKind::BadName, "the file name is not of the form *.Pxx");
-        const std::optional<std::string> name = NameOnly(c_.input_path);
-        if (!name)
+        std::optional<OutputNames> names = outputNamesOf(c_.input_path, c_.settings.pageregel == 0);
+        if (!names)
             throw ConversionError("invalid argument: the file name \"" + FileOnly(c_.input_path) +
                                   "\" has no extension");
-        OutputNames names = outputNamesOfStem(outputStem(c_.input_path, *name, c_.input_ext),
-                                              c_.settings.pageregel == 0);
-        c_.output_path = std::move(names.output);
-        c_.log_path = std::move(names.log);
-        c_.pdf_path = std::move(names.pdf);
-        c_.preview_path = std::move(names.preview);
+        c_.output_path = std::move(names->output);
+        c_.log_path = std::move(names->log);
+        c_.pdf_path = std::move(names->pdf);
+        c_.preview_path = std::move(names->preview);
     }
 
     // Page warnings always; with VERIFY they and Ghostscript's verdict end the log.

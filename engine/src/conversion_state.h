@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "directory.h"
 #include "extent.h"
@@ -109,8 +110,23 @@ inline constexpr double kPsPerZarn = 0.05625;  // PostScript units per Zarn unit
 // The scale and the translate line are looked for in this many lines after the header.
 inline constexpr int kScaleWindowLines = 15;
 
-inline ConversionError missingHeaderLine() {
-    return ConversionError(FaultKind::MissingHeaderLine, "a PostScript header line is missing");
+// The six header lines, in their order: what the analysis pass requires each to begin with,
+// and the shorter beginning the rewrite pass requires of it.
+struct HeaderLine {
+    std::string_view analysed, rewritten;
+};
+inline constexpr HeaderLine kHeaderLines[6] = {
+    {"%!PS-Adobe", "%!PS"}, {"%%Creator", "%%Cr"}, {"%%Title", "%%Ti"},
+    {"%%Creat", "%%Cr"},    {"%%Boun", "%%Bo"},    {"%%End", "%%En"},
+};
+
+// Reads header line `number` (1 to 6) and requires its beginning of the pass: a missing one
+// is a content fault.
+inline void requireHeaderLine(ConversionState& c, int number, bool rewriting) {
+    c.input.readLine(c.current_line);
+    const HeaderLine& line = kHeaderLines[number - 1];
+    if (!c.current_line.beginsWith(rewriting ? line.rewritten : line.analysed))
+        throw ConversionError(FaultKind::MissingHeaderLine, "a PostScript header line is missing");
 }
 
 }  // namespace zarn

@@ -9,11 +9,6 @@ namespace zarn {
 
 namespace {
 
-void requireHeaderLine(ConversionState& c, std::string_view beginning) {
-    c.input.readLine(c.current_line);
-    if (!c.current_line.beginsWith(beginning)) throw missingHeaderLine();
-}
-
 void writeVersionLine(ConversionState& c) {
     const bool en = c.english;
     std::string line = texts::kVersionLead.in(en);
@@ -57,23 +52,23 @@ void takeBoundingBox(ConversionState& c) {
 }  // namespace
 
 void scanHeader(ConversionState& c) {
-    requireHeaderLine(c, "%!PS-Adobe");
-    requireHeaderLine(c, "%%Creator");
+    requireHeaderLine(c, 1, false);
+    requireHeaderLine(c, 2, false);
     // The mark the rewrite pass puts into this line, in any case.
     if (c.current_line.contains("edit", true))
         throw ConversionError(FaultKind::ConvertedBefore, "the file was converted before");
     c.geo.version7 = c.current_line.contains("7.") ? 1 : 0;
     c.version_word = c.geo.version7 ? "" : texts::kVersionNot.in(c.english);
     writeVersionLine(c);
-    requireHeaderLine(c, "%%Title");
-    requireHeaderLine(c, "%%Creat");
-    requireHeaderLine(c, "%%Boun");
+    requireHeaderLine(c, 3, false);
+    requireHeaderLine(c, 4, false);
+    requireHeaderLine(c, 5, false);
     // Its numbers are the line's: a failure with them names it.
     causedByLine(c.input.linesRead(), [&] {
         takeBoundingBox(c);
         reportBoundingBox(c);
     });
-    requireHeaderLine(c, "%%End");
+    requireHeaderLine(c, 6, false);
 }
 
 }  // namespace zarn

@@ -8,11 +8,6 @@ namespace zarn {
 
 namespace {
 
-void requireLine(ConversionState& c, std::string_view beginning) {
-    c.input.readLine(c.current_line);
-    if (!c.current_line.beginsWith(beginning)) throw missingHeaderLine();
-}
-
 // A number as the page lines write it: a blank where a minus sign would go.
 // Appended rather than " " + a temporary string, on which g++ 12 at -O3 warns falsely.
 std::string signedItem(std::int32_t v) {
@@ -72,13 +67,13 @@ void writeOutputHeader(ConversionState& c) {
     const bool print = s.pageregel == 1;
     OutputFile& out = c.output;
 
-    requireLine(c, "%!PS");
+    requireHeaderLine(c, 1, true);
     copyLine(c, print ? "" : " EPSF-2.0");
-    requireLine(c, "%%Cr");
+    requireHeaderLine(c, 2, true);
     copyLine(c, std::string(" Edit layer").append(c.input_ext).append("  by MERU5 - TORVEN"));
-    requireLine(c, "%%Ti");
+    requireHeaderLine(c, 3, true);
     copyLine(c);
-    requireLine(c, "%%Cr");
+    requireHeaderLine(c, 4, true);
     copyLine(c);
 
     const std::int32_t endMargin = marginPs("end margin", s.marge, print ? 3 : 0);
@@ -93,7 +88,7 @@ void writeOutputHeader(ConversionState& c) {
         g.ink_ps ? floor32(g.ink_ps->lly)
                  : floorHalfUp32(add32(g.offset_y_units, g.min_y_units) * kPsPerZarn);
 
-    requireLine(c, "%%Bo");
+    requireHeaderLine(c, 5, true);
     out.line("%%BoundingBox: " + intText(jobLeft) + " " + intText(jobBottom) + " " +
              intText(pageWidth) + " " + intText(pageHeight));
     if (g.ink_ps) {
@@ -117,7 +112,7 @@ void writeOutputHeader(ConversionState& c) {
     } else if (print && page.present) {
         out.line("%%PageBoundingBox: 0 0" + page.sides);
     }
-    requireLine(c, "%%En");
+    requireHeaderLine(c, 6, true);
     copyLine(c);
     if (print && page.present) {
         const bool forced = s.Force_A4 != 0 || s.Force_A3 != 0;

@@ -10,6 +10,10 @@ bool isPrintFileExtension(std::string_view ext) {
     return ext.size() >= 2 && (ext[1] == '1' || ext[1] == '0');
 }
 
+namespace {
+
+// The path of the output without its extension: beside the input, NAME_E plus the extension
+// after its first character.
 std::string outputStem(const std::string& input, const std::string& name, std::string_view ext) {
     std::string stem = PathOnly(input);
     stem += '/';
@@ -22,6 +26,8 @@ std::string outputStem(const std::string& input, const std::string& name, std::s
 OutputNames outputNamesOfStem(const std::string& stem, bool eps) {
     return {stem + (eps ? ".eps" : ".ps"), stem + "_log.TXT", stem + ".pdf", stem + ".png"};
 }
+
+}  // namespace
 
 std::optional<OutputNames> outputNamesOf(const std::string& input, bool eps) {
     const std::string ext = ExtOnly(input, false);

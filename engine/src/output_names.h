@@ -10,9 +10,5 @@ namespace zarn {
 
 // The extension of a print file: its second character is 0 or 1 (P01, P10, X1Y).
 bool isPrintFileExtension(std::string_view ext);
-// The path of the output without its extension: beside the input, NAME_E plus the extension
-// after its first character.
-std::string outputStem(const std::string& input, const std::string& name, std::string_view ext);
-OutputNames outputNamesOfStem(const std::string& stem, bool eps);
 
 }  // namespace zarn
