@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <string>
 
+#include "zarn/colour_boxes.h"
 #include "zarn/job_settings.h"
 #include "zarn/print_queue.h"
 
@@ -133,7 +134,7 @@ std::vector<bool> parseGray(const std::string& list) {
         const std::string item = list.substr(from, comma - from);
         if (item.size() != 3 || item[0] != '0' || item[1] != '.' || item[2] < '1' || item[2] > '8')
             throw UsageError{"--gray: \"" + item + "\" is not one of 0.1 ... 0.8"};
-        ticks[item[2] - '1'] = true;
+        ticks[colourBoxOfDigit(item[2])] = true;
         from = comma + 1;
     }
     return ticks;

@@ -37,6 +37,14 @@ inline constexpr std::size_t colourBoxOfDigit(char digit) {
     return static_cast<std::size_t>(digit - '1');
 }
 
+// The table is in the order of its gray digits: what colourBoxOfDigit relies on.
+inline constexpr bool colourBoxesInDigitOrder() {
+    for (std::size_t i = 0; i < kColourBoxCount; ++i)
+        if (colourBoxOfDigit(kColourBoxes[i].grayDigit) != i) return false;
+    return true;
+}
+static_assert(colourBoxesInDigitOrder());
+
 // The start ticks, in table order.
 inline constexpr std::array<bool, kColourBoxCount> startColourTicks() {
     std::array<bool, kColourBoxCount> ticks{};
