@@ -22,13 +22,6 @@ namespace zarn {
 
 namespace {
 
-std::string decimal(int v) {
-    char buf[16];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v);
-    (void)ec;
-    return std::string(buf, end);
-}
-
 std::string upperAscii(std::string_view s) {
     std::string out(s);
     for (char& ch : out)
@@ -129,11 +122,11 @@ void SettingsLine::apply(OptionControls& c, JobSettings& s, const SettingsReport
         if (value == 31 || value == 44) setEnglish(value == 44, s);
     } else if (key == "MARGINLENGTH") {
         if (!within(0, 99)) return;
-        c.setText(Ctl::Text_eind, decimal(*value));
+        c.setText(Ctl::Text_eind, intText(*value));
         s.marge = static_cast<std::int16_t>(*value);
     } else if (key == "MARGINWIDTH") {
         if (!within(0, 99)) return;
-        c.setText(Ctl::Text_breed, decimal(*value));
+        c.setText(Ctl::Text_breed, intText(*value));
         s.breedte = static_cast<std::int16_t>(*value);
     } else if (key == "PAGEMODE") {
         if (within(0, 1)) setPageMode(*value == 1, c, s);
