@@ -20,6 +20,7 @@
 #include "zarn/option_controls.h"
 #include "zarn/setting_steps.h"
 #include "zarn/settings_file.h"
+#include "zarn/spool/cups_queue.h"
 #include "zarn/texts.h"
 #include "zarn/version.h"
 
@@ -27,7 +28,8 @@ namespace zarn {
 
 namespace {
 
-// Messages travel back in the result; a terminal has nothing to open, sound or end.
+// Messages travel back in the result; a terminal has nothing to open, sound or end. A job goes
+// to the print system the user's CUPS clients reach.
 class TerminalPlatform : public Platform {
 public:
     bool isDirectory(const std::string& path) override {
@@ -38,6 +40,9 @@ public:
     bool openTextViewer(const std::string&) override { return true; }
     bool openImageViewer(const std::string&) override { return true; }
     void beep() override {}
+    PrintSubmission sendToQueue(const PrintRequest& request) override {
+        return spool::submitToCups(request);
+    }
     void endProgram() override {}
 };
 

@@ -44,7 +44,8 @@ set(CPACK_STRIP_FILES ON)
 set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
     OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)
 
-# zarn1-ps-repair_<version>_amd64.deb, with the library dependencies read from the binaries.
+# zarn1-ps-repair_<version>_amd64.deb, with the library dependencies read from the binaries:
+# libcups2, which both programs hand print jobs to, among them, with the version they need.
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads its display plugins at run time, where the library scan cannot see them.

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Compiles every header on its own, with only the include folders of its own library and of
 # the libraries below it: a header that misses an include, or reaches up the layers
-# (engine <- settings <- ui; cli on top), fails here.
+# (engine <- settings; engine <- spool; ui and cli on settings and spool), fails here.
 # Usage: scripts/check-headers.sh [BUILD_DIR]   (the build holds the generated version.h)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -9,6 +9,7 @@ build="${1:-build/release}"
 
 engine="-Iengine/include -I$build/engine/include"
 settings="-Isettings/include $engine"
+spool="-Ispool/include $engine"
 qt=""
 if pkg-config --exists Qt6Widgets 2>/dev/null; then
     qt="$(pkg-config --cflags Qt6Widgets) -fPIC"
@@ -23,9 +24,10 @@ add() {  # include flags, then headers
 add "$engine" engine/include/zarn/*.h
 add "-Iengine/src $engine" engine/src/*.h
 add "$settings" settings/include/zarn/*.h
-add "-Icli $settings" cli/*.h
+add "$spool" spool/include/zarn/spool/*.h
+add "-Icli -Ispool/include $settings" cli/*.h
 if [ -n "$qt" ] && [ -d ui ]; then
-    add "-Iui/include -Iui/src $settings $qt" ui/include/zarn/ui/*.h $(ls ui/src/*.h 2>/dev/null)
+    add "-Iui/include -Iui/src -Ispool/include $settings $qt" ui/include/zarn/ui/*.h $(ls ui/src/*.h 2>/dev/null)
 fi
 
 check() {

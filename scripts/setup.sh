@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(build-essential cmake g++ googletest libgtest-dev qt6-base-dev ghostscript xvfb time
           dpkg-dev desktop-file-utils file groff-base libfile-mimeinfo-perl libglib2.0-bin
           libxml2-utils man-db shared-mime-info xdg-utils clang-format nlohmann-json3-dev
-          poppler-utils netpbm)
+          poppler-utils netpbm libcups2-dev)
 missing=()
 for p in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")

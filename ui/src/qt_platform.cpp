@@ -12,6 +12,8 @@
 #include <filesystem>
 #include <thread>
 
+#include "zarn/spool/cups_queue.h"
+
 extern char** environ;
 
 namespace zarn::ui {
@@ -126,6 +128,10 @@ bool QtPlatform::openWithDesktop(const std::string& path) {
 }
 
 void QtPlatform::beep() { QApplication::beep(); }
+
+PrintSubmission QtPlatform::sendToQueue(const PrintRequest& request) {
+    return spool::submitToCups(request);
+}
 
 void QtPlatform::endProgram() {
     for (QWidget* w : QApplication::topLevelWidgets()) w->hide();

@@ -31,6 +31,8 @@ public:
     bool openTextViewer(const std::string& path) override;
     bool openImageViewer(const std::string& path) override;
     void beep() override;
+    // Through the CUPS library, to the print system the user's CUPS clients reach.
+    PrintSubmission sendToQueue(const PrintRequest& request) override;
     void endProgram() override;
 
 private:
