@@ -219,6 +219,16 @@ TEST_F(WindowTest, DropsReachTheConversion) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+// A job for a print queue leaves through the window's platform, past what holds the window
+// while it converts.
+TEST_F(WindowTest, AJobForAQueueReachesThePlatform) {
+    testing::writeFile(dir.file("BOARD.P01"), testing::Board().bytes());
+    open("QUEUE = typesetter\r\n", "", {dir.file("BOARD.P01")});
+    ASSERT_EQ(platform.sent.size(), 1u) << messages();
+    EXPECT_EQ(platform.sent[0].first.queue, "typesetter");
+    EXPECT_EQ(w->lastDrop()->print_job, platform.printAnswer.job);
+}
+
 // While a conversion holds the window, what the user does to it is discarded, not applied
 // once the conversion returns; after the delay its progress shows over the drop zone.
 TEST_F(WindowTest, AConversionShowsProgressAndDiscardsInput) {

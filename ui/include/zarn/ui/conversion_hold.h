@@ -39,6 +39,9 @@ public:
         return platform_.openImageViewer(path);
     }
     void beep() override { platform_.beep(); }
+    PrintSubmission sendToQueue(const PrintRequest& request) override {
+        return platform_.sendToQueue(request);
+    }
     void endProgram() override { platform_.endProgram(); }
     // Shows the percent once the delay has passed, and lets the window paint; user input
     // stays queued for the filter.
