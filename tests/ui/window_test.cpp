@@ -350,9 +350,10 @@ TEST_F(WindowTest, CaptionsBreakWhereTheirSpacesSay) {
 // The language chosen at load reaches every caption of the table and the help button, which
 // shows the shipped help (explaining every settings key) or says that it is missing.
 TEST_F(WindowTest, LanguageReachesCaptionsAndHelp) {
-    std::vector<std::string_view> keys{"COUNTRY", "MARGINLENGTH", "MARGINWIDTH", "PAGEMODE",
-                                       "FORCEA4", "POPUPTXT",     "ROTATE",      "CROP",
-                                       "OK",      "ZARN1_PS.INI", "_log.TXT"};
+    std::vector<std::string_view> keys{
+        "COUNTRY", "MARGINLENGTH", "MARGINWIDTH", "PAGEMODE",     "FORCEA4", "POPUPTXT",
+        "ROTATE",  "CROP",         "OK",          "INKBOX",       "VERIFY",  "PDF",
+        "PREVIEW", "DSC",          "QUEUE",       "ZARN1_PS.INI", "_log.TXT"};
     for (const ColourBox& box : kColourBoxes) keys.push_back(box.settingsKey);
     testing::writeFile(dir.file("ZARN1NL.HLP"), "<p>alleen Nederlands</p>");
     // The settings file, the captions it leads to, where the help is and what the button shows.
