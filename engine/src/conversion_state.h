@@ -8,7 +8,8 @@
 
 #include "directory.h"
 #include "extent.h"
-#include "text_io.h"
+#include "input_stream.h"
+#include "output_file.h"
 #include "zarn/conversion_error.h"
 #include "zarn/job_settings.h"
 

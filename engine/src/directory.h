@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "text_io.h"
+#include "file_at.h"
 
 namespace zarn {
 

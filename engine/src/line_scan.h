@@ -8,9 +8,9 @@
 
 #include "analysis_pass.h"
 #include "body_extremes.h"
+#include "input_stream.h"
 #include "line_ends.h"
 #include "long_line_scan.h"
-#include "text_io.h"
 #include "zarn/numbers.h"
 
 namespace zarn {

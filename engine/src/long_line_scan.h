@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "body_extremes.h"
-#include "text_io.h"
+#include "input_stream.h"
 #include "zarn/numbers.h"
 
 namespace zarn {

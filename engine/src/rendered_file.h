@@ -8,7 +8,8 @@
 #include <string_view>
 
 #include "descriptor.h"
-#include "text_io.h"
+#include "file_at.h"
+#include "output_file.h"
 
 namespace zarn {
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <string_view>
 
 #include "analysis_pass.h"
 #include "gray_to_colour.h"
@@ -26,6 +28,39 @@ BodyEnd classify(const std::string& line, bool eps) {
     return line.size() == 1 && line[0] == kEndOfJob ? BodyEnd::EndOfJob : BodyEnd::Other;
 }
 
+// The next line as a view into the input's buffer, valid until the next read; false at the end.
+bool nextLine(InputStream& in, std::string_view& line) {
+    if (in.available() == 0 && in.fill(1) == 0) return false;
+    std::size_t scanned = 0;
+    for (;;) {
+        const char* start = in.data();
+        const std::size_t avail = in.available();
+        const void* cr = std::memchr(start + scanned, '\r', avail - scanned);
+        if (cr != nullptr) {
+            const std::size_t len = static_cast<std::size_t>(static_cast<const char*>(cr) - start);
+            if (len + 1 == avail && !in.atEof()) {  // is an LF next?
+                scanned = len;
+                in.fill(avail + 1);
+                continue;
+            }
+            std::size_t used = len + 1;
+            if (used < avail && start[used] == '\n') ++used;
+            line = std::string_view(start, len);
+            in.consume(used);
+            in.countLines(1);
+            return true;
+        }
+        if (in.atEof()) {
+            line = std::string_view(start, avail);
+            in.consume(avail);
+            in.countLines(1);
+            return true;
+        }
+        scanned = avail;
+        in.fill(avail + 1);
+    }
+}
+
 }  // namespace
 
 void applyBodyRules(std::string& line, const BodyRules& rules) {
@@ -46,8 +81,9 @@ void applyBodyRules(std::string& line, const BodyRules& rules) {
 BodyEnd rewriteBodyByLines(InputStream& in, OutputFile& out, const BodyRules& rules) {
     std::string line;
     bool any = false;
-    while (!in.exhausted()) {
-        in.readLine(line);
+    std::string_view read;
+    while (nextLine(in, read)) {
+        line.assign(read);
         applyBodyRules(line, rules);
         out.line(line);
         any = true;
@@ -60,7 +96,7 @@ void scanBodyByLines(ConversionState& c) {
     const bool ink = c.settings.inkBox;
     double half = 0.5;  // of the pen in force
     std::string_view line;
-    while (c.input.nextLine(line)) {
+    while (nextLine(c.input, line)) {
         const std::size_t p1 = line.find(' ');
         if (p1 == line.npos) continue;
         const std::size_t p2 = line.find(' ', p1 + 1);

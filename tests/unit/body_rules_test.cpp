@@ -29,7 +29,7 @@ Rewritten rewrite(const std::string& body, const BodyRules& r, bool streaming) {
     testing::writeFile(dir.file("in"), prefix + body);
     InputStream in;
     in.open(dir.file("in"));
-    std::string skip;
+    Line skip;
     in.readLine(skip);
     in.readLine(skip);
     in.consume(6);  // "showpa" ends the prefix without a line end
