@@ -30,7 +30,8 @@ const char* const kUsage =
     "                      or none (default 0.1,0.2,0.4)\n"
     "  --lang=WHICH        nl or uk: language of the log and the messages (default nl)\n"
     "  --settings=FILE     read this settings file first; options given here override it\n"
-    "                      (default: ZARN1_PS.INI in the current directory, when it exists)\n"
+    "                      (default: ZARN1_PS.INI in the current directory when it is there,\n"
+    "                      else ~/.config/zarn1-ps-repair/ZARN1_PS.INI when that is there)\n"
     "  --no-settings       read no settings file\n"
     "  --one-drop          hand all FILEs to one conversion, as one drop on the window would\n"
     "                      (which refuses more than one file)\n"
@@ -133,7 +134,7 @@ std::vector<bool> parseGray(const std::string& list) {
         const std::size_t comma = std::min(list.find(',', from), list.size());
         const std::string item = list.substr(from, comma - from);
         if (item.size() != 3 || item[0] != '0' || item[1] != '.' || item[2] < '1' || item[2] > '8')
-            throw UsageError{"--gray: \"" + item + "\" is not one of 0.1 ... 0.8"};
+            throw UsageError("--gray: \"" + item + "\" is not one of 0.1 ... 0.8");
         ticks[colourBoxOfDigit(item[2])] = true;
         from = comma + 1;
     }
@@ -148,9 +149,9 @@ int previewDpi(const std::string& text) {
                         });
     const int dpi = digits ? std::stoi(text) : 0;
     if (dpi < kPreviewDpiMin || dpi > kPreviewDpiMax)
-        throw UsageError{"--preview: \"" + text + "\" is not a resolution from " +
+        throw UsageError("--preview: \"" + text + "\" is not a resolution from " +
                          std::to_string(kPreviewDpiMin) + " to " + std::to_string(kPreviewDpiMax) +
-                         " dpi"};
+                         " dpi");
     return dpi;
 }
 
@@ -162,9 +163,9 @@ std::string fieldText(const char* option, const std::string& text, std::size_t m
             return (ch >= '0' && ch <= '9') || (points && ch == '.');
         });
     if (!fits)
-        throw UsageError{std::string(option) + ": \"" + text +
+        throw UsageError(std::string(option) + ": \"" + text +
                          "\" does not fit the field: at most " + std::to_string(maxLength) +
-                         (points ? " digits and points" : " digits")};
+                         (points ? " digits and points" : " digits"));
     return text;
 }
 
@@ -188,7 +189,7 @@ void takeOption(int id, const std::string& value, Options& o) {
         case kNoDsc: o.dsc = false; break;
         case kSendTo:
             if (!printQueueName(value))
-                throw UsageError{"--send-to: \"" + value + "\" is not the name of a print queue"};
+                throw UsageError("--send-to: \"" + value + "\" is not the name of a print queue");
             o.sendTo = value;
             break;
         case kNoSendTo: o.sendTo = ""; break;
@@ -198,7 +199,7 @@ void takeOption(int id, const std::string& value, Options& o) {
         case 'V': o.version = true; break;
         case kForce:
             if (value != "none" && value != "a4" && value != "a3")
-                throw UsageError{"--force takes none, a4 or a3"};
+                throw UsageError("--force takes none, a4 or a3");
             o.force = value;
             break;
         case kCrop: o.crop = fieldText("--crop", value, 4, true); break;
@@ -206,7 +207,7 @@ void takeOption(int id, const std::string& value, Options& o) {
         case kExtraWidth: o.extraWidth = fieldText("--extra-width", value, 2, false); break;
         case kGray: o.gray = parseGray(value); break;
         case kLang:
-            if (value != "nl" && value != "uk") throw UsageError{"--lang takes nl or uk"};
+            if (value != "nl" && value != "uk") throw UsageError("--lang takes nl or uk");
             o.lang = value;
             break;
         case kSettings: o.settingsFile = value; break;
@@ -242,14 +243,14 @@ Options parseCommandLine(const std::vector<std::string>& args) {
     for (;;) {
         const int id = getopt_long(argc, argv.data(), ":qhV", kLongOptions, nullptr);
         if (id == -1) break;
-        if (id == '?' || id == ':') throw UsageError{refusal(id, argv[optind - 1])};
+        if (id == '?' || id == ':') throw UsageError(refusal(id, argv[optind - 1]));
         takeOption(id, optarg != nullptr ? optarg : "", o);
     }
     for (int i = optind; i < argc; ++i) o.files.push_back(argv[i]);
 
     if (o.noSettings && o.settingsFile)
-        throw UsageError{"--settings and --no-settings exclude each other"};
-    if (!o.help && !o.version && o.files.empty()) throw UsageError{"no FILE given"};
+        throw UsageError("--settings and --no-settings exclude each other");
+    if (!o.help && !o.version && o.files.empty()) throw UsageError("no FILE given");
     return o;
 }
 

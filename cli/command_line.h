@@ -2,13 +2,15 @@
 #pragma once
 
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace zarn {
 
-struct UsageError {
-    std::string what;
+// A command line that cannot be run: the message says why.
+struct UsageError : std::runtime_error {
+    using std::runtime_error::runtime_error;
 };
 
 struct Options {

@@ -27,7 +27,9 @@ void putName(json& j, const std::string& key, const std::string& bytes) {
 const char* outcomeName(const DropResult* r) {
     if (!r) return "not converted";
     switch (r->outcome) {
-        case DropOutcome::Completed: return "converted";
+        // Written, but its check failed or could not be made: the exit status is 1.
+        case DropOutcome::Completed:
+            return r->verification && !r->verification->passed ? "not verified" : "converted";
         case DropOutcome::ErrorExit: return "error exit";
         default: return "refused";
     }

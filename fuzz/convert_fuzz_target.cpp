@@ -205,7 +205,7 @@ void fuzzCommandLine(const std::string& bytes) {
         const zarn::Options o = zarn::parseCommandLine(args);
         check(o.help || o.version || !o.files.empty(), "no FILE accepted");
     } catch (const zarn::UsageError& e) {
-        check(!e.what.empty(), "a usage error without a reason");
+        check(std::string_view(e.what()).size() > 0, "a usage error without a reason");
     }
 }
 

@@ -33,20 +33,6 @@ namespace {
 
 using texts::Bilingual;
 
-// A drop delivers full paths; a relative one is taken from the working directory, as the
-// kernel would take it, so that the output and the log are named beside the input.
-std::string fullPath(const std::string& path) {
-    if (!path.empty() && path[0] == '/') return path;
-    const std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
-    if (!cwd) {
-        if (errno == ENAMETOOLONG)
-            throw ConversionError("the working directory is too deep to name");
-        throw ConversionError("cannot determine the working directory: " +
-                              std::string(std::strerror(errno)));
-    }
-    return std::string(cwd.get()) + "/" + path;
-}
-
 class Conversion {
 public:
     Conversion(const DroppedData& data, JobSettings& settings, Platform& platform)
@@ -116,7 +102,7 @@ private:
     }
 
     void nameFiles() {
-        c_.input_path = fullPath(data_.paths.front());
+        c_.input_path = absolutePath(data_.paths.front());
         c_.input_ext = ExtOnly(c_.input_path, false);
         if (!isPrintFileExtension(c_.input_ext))
             throw ConversionError(FaultKind::BadName, "the file name is not of the form *.Pxx");

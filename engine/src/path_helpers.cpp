@@ -1,6 +1,15 @@
 #include "zarn/path_helpers.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+
+#include "zarn/conversion_error.h"
 
 namespace zarn {
 
@@ -47,6 +56,28 @@ std::optional<std::string> NameOnly(std::string_view filename) {
     const std::size_t mark = file.rfind('.');
     if (mark == std::string::npos) return std::nullopt;
     return file.substr(0, mark);
+}
+
+std::string absolutePath(const std::string& path) {
+    if (!path.empty() && path[0] == kSep) return path;
+    const std::unique_ptr<char, decltype(&std::free)> cwd(::getcwd(nullptr, 0), &std::free);
+    if (!cwd) {
+        if (errno == ENAMETOOLONG)
+            throw ConversionError("the working directory is too deep to name");
+        throw ConversionError("cannot determine the working directory: " +
+                              std::string(std::strerror(errno)));
+    }
+    // A path longer than the kernel opens at once is still one: the conversion follows it a
+    // piece at a time.
+    std::string full(cwd.get());
+    std::size_t from = 0;
+    while (from <= path.size()) {
+        const std::size_t slash = std::min(path.find(kSep, from), path.size());
+        const std::string_view part(path.data() + from, slash - from);
+        if (!part.empty() && part != ".") (full += kSep) += part;
+        from = slash + 1;
+    }
+    return full;
 }
 
 }  // namespace zarn

@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -249,6 +250,26 @@ std::optional<std::string> readAndClose(int fd, OptionControls& c, JobSettings& 
 }
 
 }  // namespace
+
+std::string userSettingsFile() {
+    const char* config = std::getenv("XDG_CONFIG_HOME");
+    const char* home = std::getenv("HOME");
+    std::string folder;
+    if (config != nullptr && config[0] == '/')  // a relative one is to be ignored
+        folder = config;
+    else if (home != nullptr && home[0] != '\0')
+        folder = std::string(home) + "/.config";
+    else
+        return {};
+    return folder + "/zarn1-ps-repair/" + kSettingsFileName;
+}
+
+std::optional<std::string> settingsFileToRead() {
+    if (FileExists(kSettingsFileName)) return std::string(kSettingsFileName);
+    const std::string own = userSettingsFile();
+    if (!own.empty() && FileExists(own)) return own;
+    return std::nullopt;
+}
 
 bool readSettingsFile(const std::string& path, OptionControls& c, JobSettings& s,
                       const SettingsReport& report) {

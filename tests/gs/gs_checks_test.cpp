@@ -649,15 +649,21 @@ TEST_F(GhostscriptTest, VerificationNamesTheSidesAndDecidesTheStatus) {
     };
     // clang-format on
     for (const auto& c : cases) {
-        std::vector<std::string> argv{ZARN_CONVERTER, "--no-settings", "--verify", "-q"};
+        std::vector<std::string> argv{ZARN_CONVERTER, "--no-settings", "--verify", "-q", "--json"};
         argv.insert(argv.end(), noMargins.begin(), noMargins.end());
         argv.insert(argv.end(), c.args.begin(), c.args.end());
         const RunResult r = run(argv);
         EXPECT_EQ(r.status, c.status) << r.err;
+        // A file whose check failed has an outcome of its own.
+        EXPECT_NE(r.out.find(c.status == 0 ? "\"outcome\":\"converted\""
+                                           : "\"outcome\":\"not verified\""),
+                  std::string::npos)
+            << r.out;
         const std::string& named = c.args.back();
         const std::string logged = readFile(named.substr(0, named.size() - 4) + "_E07_log.TXT");
+        // Quiet, a check that passed says nothing; the log says it all the same.
         for (const char* line : c.says) {
-            EXPECT_NE(r.err.find(line + 1), std::string::npos) << r.err;
+            EXPECT_EQ(r.err.find(line + 1) != std::string::npos, c.status != 0) << r.err;
             EXPECT_NE(logged.find(line), std::string::npos) << line;
         }
     }

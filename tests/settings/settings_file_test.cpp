@@ -1,6 +1,8 @@
 // Reading ZARN1_PS.INI through the window-less model.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 #include <vector>
@@ -166,6 +168,41 @@ TEST(SettingsFile, UnreadableFileDoesNotStopTheProgram) {
                                  [&](const SettingsMessage&) { ++messages; }));
     EXPECT_EQ(messages, 0);
     EXPECT_EQ(s.marge, 10);
+}
+
+// The current directory's file wins; else the user's own, where XDG_CONFIG_HOME (an absolute
+// one) or the home says; else none.
+TEST(SettingsFile, TheFileReadIsTheCurrentDirectorysElseTheUsers) {
+    ScratchDir dir;
+    const std::string here = dir.file("here"), home = dir.file("home"), xdg = dir.file("xdg");
+    for (const std::string& folder :
+         {here, home + "/.config/zarn1-ps-repair", xdg + "/zarn1-ps-repair"})
+        std::filesystem::create_directories(folder);
+    writeFile(home + "/.config/zarn1-ps-repair/ZARN1_PS.INI", "");
+    writeFile(xdg + "/zarn1-ps-repair/ZARN1_PS.INI", "");
+    const std::string was = std::filesystem::current_path(), wasHome = std::getenv("HOME");
+    std::filesystem::current_path(here);
+    ::setenv("HOME", home.c_str(), 1);
+    // clang-format off
+    const struct { const char* xdg; bool inHere; std::string read; } rows[] = {
+        {nullptr, false, home + "/.config/zarn1-ps-repair/ZARN1_PS.INI"},
+        {"relative", false, home + "/.config/zarn1-ps-repair/ZARN1_PS.INI"},
+        {xdg.c_str(), false, xdg + "/zarn1-ps-repair/ZARN1_PS.INI"},
+        {"/nonexistent", false, ""},
+        {xdg.c_str(), true, "ZARN1_PS.INI"},
+    };
+    // clang-format on
+    for (const auto& row : rows) {
+        if (row.xdg)
+            ::setenv("XDG_CONFIG_HOME", row.xdg, 1);
+        else
+            ::unsetenv("XDG_CONFIG_HOME");
+        if (row.inHere) writeFile(here + "/ZARN1_PS.INI", "");
+        EXPECT_EQ(settingsFileToRead().value_or(""), row.read) << (row.xdg ? row.xdg : "-");
+    }
+    std::filesystem::current_path(was);
+    ::setenv("HOME", wasHome.c_str(), 1);
+    ::unsetenv("XDG_CONFIG_HOME");
 }
 
 }  // namespace

@@ -37,6 +37,9 @@ TEST(BatchConverter, CommandLine) {
         {{"--eps", "--rotate", "x.P01"}, 2, "--rotate needs print mode"},
         {{"--force=a5", "x.P01"}, 2, "--force takes none, a4 or a3"},
         {{"--gray=0.1,,0.2", "x.P01"}, 2, "--gray: \"\" is not one of 0.1 ... 0.8"},
+        {{"--gray=0.9", "x.P01"}, 2, "--gray: \"0.9\" is not one of 0.1 ... 0.8"},
+        {{"--eps", "--dsc", "x.P01"}, 2, "--dsc needs print mode"},
+        {{"--send-to=a/b", "x.P01"}, 2, "--send-to: \"a/b\" is not the name of a print queue"},
         {{"--lang", "de", "x.P01"}, 2, "--lang takes nl or uk"},
         {{"--bogus", "x.P01"}, 2, "unknown option --bogus"},
         {{"-x", "x.P01"}, 2, "unknown option -x"},
@@ -51,7 +54,7 @@ TEST(BatchConverter, CommandLine) {
         {{"--preview", "150", "x.P01"}, 1, ""},  // DPI only after '=': 150 is a FILE
         {{"--pdf=1", "x.P01"}, 2, "--pdf takes no value"},
         {{"-h"}, 0, "Usage: zarn1-ps-convert"},
-        {{"--version"}, 0, "zarn1-ps-convert 5.3\n"},
+        {{"--version", "--no-settings"}, 0, "zarn1-ps-convert 5.3\nSettings file: none (--no-settings)\n"},
         {{"-V"}, 0, "zarn1-ps-convert 5.3\n"},
     };
     // clang-format on
@@ -186,16 +189,20 @@ TEST(BatchConverter, OptionsFollowTheSettingsFileThroughTheSameSteps) {
     }
 }
 
-// A name that is not UTF-8 is shown readably and given byte for byte in hexadecimal.
+// A name that is not UTF-8 is shown readably and given byte for byte in hexadecimal; each kind
+// of end has its outcome, and the scale is the single-precision value's.
 TEST(BatchConverter, JsonRecordKeepsANameThatIsNotUtf8) {
     testing::ScratchDir dir;
     const std::string name = dir.file("caf\xe9.P01");
-    testing::writeFile(name, testing::Board().bytes());
-    const Outcome r = run({"--no-settings", "--json", name, dir.file("GONE.P01")});
+    testing::Board board;
+    board.window = {"0.64 zarn_units scale", "0 0 translate"};
+    testing::writeFile(name, board.bytes());
+    const Outcome r = run({"--no-settings", "--json", name, dir.file("GONE.P01"), dir.path()});
     std::istringstream lines(r.out);
-    std::string first, second;
+    std::string first, second, third;
     std::getline(lines, first);
     std::getline(lines, second);
+    std::getline(lines, third);
     const auto record = nlohmann::json::parse(first);
     std::string bytes;
     const std::string hex = record["input_hex"];
@@ -204,7 +211,9 @@ TEST(BatchConverter, JsonRecordKeepsANameThatIsNotUtf8) {
     EXPECT_EQ(bytes, name);
     EXPECT_EQ(record["outcome"], "converted");
     EXPECT_EQ(record["page_box"].size(), 4u);
+    EXPECT_EQ(first.find("\"scale\":0.64,") != std::string::npos, true) << first;
     EXPECT_EQ(nlohmann::json::parse(second)["outcome"], "error exit");
+    EXPECT_EQ(nlohmann::json::parse(third)["outcome"], "refused");
     EXPECT_EQ(r.status, 1);
 }
 

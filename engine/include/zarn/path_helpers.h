@@ -16,5 +16,9 @@ std::string FileOnly(std::string_view filepath);
 std::string ExtOnly(std::string_view filepath, bool dot);
 // The file-name part before its last '.'; none when it has no '.'.
 std::optional<std::string> NameOnly(std::string_view filename);
+// `path` as a full path, as a drop delivers it: a relative one is taken from the working
+// directory as the kernel resolves it, its "." parts gone and its ".." parts kept ("link/.."
+// is not always "."). Throws ConversionError when the working directory cannot be named.
+std::string absolutePath(const std::string& path);
 
 }  // namespace zarn

@@ -13,6 +13,13 @@ namespace zarn {
 
 inline constexpr const char* kSettingsFileName = "ZARN1_PS.INI";
 
+// The settings file read when none is named: ZARN1_PS.INI in the current directory when it is
+// there, else the user's own, $XDG_CONFIG_HOME/zarn1-ps-repair/ZARN1_PS.INI (XDG_CONFIG_HOME
+// defaults to ~/.config); none when neither is there.
+std::optional<std::string> settingsFileToRead();
+// Where the user's own settings file is looked for; empty when no home is known.
+std::string userSettingsFile();
+
 struct SettingsMessage {
     std::string title;
     std::string text;  // lines joined by a bare CR
