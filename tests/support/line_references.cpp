@@ -107,8 +107,10 @@ void scanBodyByLines(ConversionState& c) {
                    2;
         if (p2 == line.npos || p2 + 1 >= line.size()) continue;
         if (line[p2 + 1] != 'l' && !(ink && line[p2 + 1] == 'm')) continue;
-        std::int32_t x, y;
-        readXY(line, p1, p2, x, y);
+        // Read as the rules say, not by the engine's fast reader: the first word of the first
+        // p1 characters, and of the p2 - p1 characters from p1.
+        const std::int32_t x = roundEven32(wordValue(line.substr(0, p1)));
+        const std::int32_t y = roundEven32(wordValue(line.substr(p1, p2 - p1)));
         if (ink) {
             const InkExtent mark{x - half, y - half, x + half, y + half};
             g.ink_raw = g.ink_raw ? unite(*g.ink_raw, mark) : mark;

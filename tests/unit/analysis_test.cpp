@@ -163,7 +163,28 @@ TEST(JobGeometry, FastBodyScanMatchesTheGeneralReader) {
     EXPECT_EQ(fast.minX, 0);
     big += "33 w " + std::string(InputStream::kBufferSize, 'x') + "\r\n" +
            std::string(InputStream::kBufferSize, '0') + "5 6 m\r\n";
+    // Longer than the buffer, its second field only ends in w: no pen.
+    big += "900 " + std::string(InputStream::kBufferSize, 'x') + "w\r\n7 8 l\r\n";
     EXPECT_EQ(measure(big, true, true), measure(big, false, true));
+}
+
+// An input that ends where a line was expected says its lines end in LF alone only when they do.
+TEST(JobGeometry, TheLoneLineFeedHintOnlyForLinesThatEndSo) {
+    const std::pair<std::string, bool> rows[] = {
+        {"a\nb\nc\n", true}, {"a\rb\nc\r", false}, {"a\r\nb\r\n", false}};
+    for (const auto& [bytes, hint] : rows) {
+        ScratchDir dir;
+        testing::writeFile(dir.file("in"), bytes);
+        InputStream in;
+        in.open(dir.file("in"));
+        Line line;
+        try {
+            for (;;) in.readLine(line);
+        } catch (const ConversionError& e) {
+            EXPECT_EQ(e.description().find("LF alone") != std::string::npos, hint)
+                << e.description();
+        }
+    }
 }
 
 // With the ink box, a track's start counts, and each point is widened by half the pen in

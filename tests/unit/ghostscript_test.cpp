@@ -277,12 +277,18 @@ TEST(GhostscriptReport, OnlyTheLineUnderTheSecretCounts) {
     // clang-format on
     for (const auto& row : rows)
         EXPECT_EQ(parseReport(row.line, secret).has_value(), row.taken) << row.line;
+    // A mark of no width is still a mark.
+    EXPECT_TRUE(
+        inkOf(*parseReport(secret + " 1 1 1 612000 792000 10 0 10 100 72000 72000", secret)));
     const GhostscriptReport r = *parseReport(rows[0].line, secret);
     EXPECT_EQ(r.pageWidth, 612);
     const InkExtent m = *inkOf(r);
     EXPECT_NEAR(m.llx, -10 * 0.018 - kMeasuredReach, 1e-9);
     EXPECT_NEAR(m.ury, 8000 * 0.018 - kMeasuredReach, 1e-9);
     EXPECT_EQ(escapedLine("a\033[2J\xe9\n"), "a\\x1B[2J\\xE9\\x0A");
+    // 20 s, and 10 s more for every 100 MB.
+    EXPECT_EQ(ghostscriptLimits(300'000'000).wall, 50s);
+    EXPECT_EQ(ghostscriptLimits(300'000'000).cpu, 50s);
 }
 
 }  // namespace

@@ -19,6 +19,8 @@ TEST(PageCheck, WarnsWhereTheFilmWouldBeCut) {
          " Warning: the job is 312 x 455 mm, the forced A4 page 210 x 297 mm: the film will be cut|"},
         {{true, -9, 3, 300, 400, true, 300, 400, false, nullptr, {}}, false,
          " Let op: de job begint bij -3 x 1 mm, links van of onder de pagina: de film wordt afgesneden|"},
+        {{true, 3, -9, 300, 400, true, 300, 400, false, nullptr, {}}, true,
+         " Warning: the job starts at 1 x -3 mm, left of or below the page: the film will be cut|"},
         {{true, 0, 0, 841, 595, true, 595, 841, true, "A4", {}}, true, ""},  // fits the rotated page
         {{true, -9, -9, 300, 400, false, 0, 0, false, nullptr, {}}, true, ""},                // EPS mode has no page
     };

@@ -86,6 +86,9 @@ const Case kCases[] = {
     {"a page too large to render", "echo ran >&2; exit 1", false, false, 100, DropOutcome::ErrorExit,
      {}, "the preview @/BOARD_E01.png was not written: the page is 562543 x 562528 pt, more "
      "than the 14400 pt (200 inches) a side that is rendered", "9999999 9999999 l"},
+    {"a page too large in one direction", "echo ran >&2; exit 1", false, false, 100, DropOutcome::ErrorExit,
+     {}, "the preview @/BOARD_E01.png was not written: the page is 562543 x 28 pt, more than the 14400 pt",
+     "9999999 0 l"},
     {"a box too large for a PDF", "echo ran >&2; exit 1", true, true, 0, DropOutcome::ErrorExit,
      {}, "the PDF @/BOARD_E01.pdf was not written: the box is 16918 x 16903 pt", "300000 300000 l"},
     {"too many pixels for a preview", "echo ran >&2; exit 1", false, false, 600, DropOutcome::ErrorExit,
