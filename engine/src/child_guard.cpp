@@ -1,6 +1,7 @@
 #include <signal.h>
 
 #include <atomic>
+#include <cerrno>
 
 #include "running_children.h"
 #include "zarn/child_guard.h"
@@ -24,6 +25,7 @@ void setDefault(int signal) {
 // Kills every child that runs and notes the signal; with none running, the signal acts as
 // it would have: raised again at its default, it is delivered once the handler returns.
 void onStopSignal(int signal) {
+    const int savedErrno = errno;  // the interrupted code may be about to read it
     bool any = false;
     for (std::atomic<pid_t>& child : running) {
         const pid_t pid = child.load();
@@ -34,10 +36,11 @@ void onStopSignal(int signal) {
     }
     if (any) {
         requestedStop.store(signal);
-        return;
+    } else {
+        setDefault(signal);
+        ::raise(signal);
     }
-    setDefault(signal);
-    ::raise(signal);
+    errno = savedErrno;
 }
 
 }  // namespace
