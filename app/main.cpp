@@ -13,12 +13,13 @@ int main(int argc, char* argv[]) {
     zarn::guardChildren();
     if (const auto answered = zarn::ui::answerWithoutWindow(argc, argv, std::cout))
         return *answered;
-    if (const auto refused = zarn::ui::refuseWithoutDisplay(argc, argv, std::cerr)) return *refused;
-    const auto app = zarn::ui::startApplication(argc, argv);
+    zarn::ui::QtArguments arguments(argc, argv);
+    if (const auto refused = zarn::ui::refuseWithoutDisplay(arguments, std::cerr)) return *refused;
+    const auto app = zarn::ui::startApplication(arguments.argc, arguments.argv.data());
     QApplication::setApplicationName(QStringLiteral("zarn1-ps-repair"));
     QGuiApplication::setDesktopFileName(QStringLiteral("zarn1-ps-repair"));
     QApplication::setWindowIcon(zarn::windowIcon());
-    const auto files = zarn::ui::filesToDrop(argc, argv, std::cerr);
+    const auto files = zarn::ui::filesToDrop(arguments.read(), std::cerr);
     if (!files) return 2;
     zarn::ui::MainWindowOptions options;
     options.startFiles = *files;

@@ -22,15 +22,20 @@ namespace zarn::ui {
 namespace {
 
 TEST(CommandLine, FilesAreTakenAsGivenAndOptionsEndAtTheDoubleDash) {
-    // The arguments; what is answered before any window exists; the files dropped, or the
-    // usage error, once Qt took its options.
-    const std::tuple<std::vector<std::string>, std::string, std::string> rows[] = {
-        {{}, "", ""},
-        {{"caf\xe9.P01", "-", "--", "--help"}, "", "caf\xe9.P01;-;--help;"},
-        {{"A.P01", "--version"}, std::string("zarn1-ps-repair ") + kVersion + "\n", ""},
-        {{"-h"}, "Usage: zarn1-ps-repair [FILE...]\n", ""},
-        {{"-x"}, "", "zarn1-ps-repair: unknown option '-x'\nTry 'zarn1-ps-repair --help'.\n"}};
-    for (const auto& [args, answer, dropped] : rows) {
+    const auto exists = [](const char* name) { return std::string_view(name) == "-style=a.P01"; };
+    // The arguments; what is answered before any window exists; what Qt is given to take its
+    // options from; the files dropped, or the usage error, once it took them.
+    const std::tuple<std::vector<std::string>, std::string, std::string, std::string> rows[] = {
+        {{}, "", "", ""},
+        {{"caf\xe9.P01", "-", "--", "--help"}, "", "caf\xe9.P01 -", "caf\xe9.P01;-;--help;"},
+        {{"A.P01", "--version"}, std::string("zarn1-ps-repair ") + kVersion + "\n", "", ""},
+        {{"-h"}, "Usage: zarn1-ps-repair [FILE...]\n", "", ""},
+        {{"-x"}, "", "-x", "zarn1-ps-repair: unknown option '-x'\nTry 'zarn1-ps-repair --help'.\n"},
+        {{"-style=a.P01", "--style", "x", "--", "-style=fusion.P01", "-stylesheet=x.P01"},
+         "",
+         "--style x",
+         "-style=a.P01;-style=fusion.P01;-stylesheet=x.P01;"}};
+    for (const auto& [args, answer, forQt, dropped] : rows) {
         std::vector<char*> argv{const_cast<char*>("zarn1-ps-repair")};
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         const int argc = static_cast<int>(argv.size());
@@ -39,27 +44,33 @@ TEST(CommandLine, FilesAreTakenAsGivenAndOptionsEndAtTheDoubleDash) {
         EXPECT_EQ(status.has_value(), !answer.empty()) << answer;
         EXPECT_EQ(out.str().substr(0, answer.size()), answer);
         if (status) continue;
+        QtArguments qt(argc, argv.data(), exists);
+        std::string given;
+        for (int i = 1; i < qt.argc; ++i) given.append(i > 1 ? " " : "").append(qt.argv[i]);
+        EXPECT_EQ(given, forQt);
+        EXPECT_EQ(qt.argv[qt.argc], nullptr);
+        qt.takeKnownQtOptions();
         std::string got;
-        if (const auto files = filesToDrop(argc, argv.data(), err))
+        if (const auto files = filesToDrop(qt.read(), err))
             for (const std::string& f : *files) got += f + ";";
         EXPECT_EQ(got + err.str(), dropped);
     }
 }
 
 TEST(CommandLine, WithoutADisplayTheWindowIsRefusedBeforeQtWouldAbort) {
-    // The environment (NAME=value, or NAME= for an empty one), the arguments, and whether the
-    // window is refused.
-    const std::tuple<std::vector<std::string>, std::vector<std::string>, bool> rows[] = {
-        {{}, {"A.P01"}, true},
-        {{"DISPLAY="}, {}, true},
-        {{"DISPLAY=:0"}, {}, false},
-        {{"WAYLAND_DISPLAY=wayland-0"}, {}, false},
-        {{"QT_QPA_PLATFORM=offscreen"}, {}, false},
-        {{}, {"A.P01", "-platform", "offscreen"}, false},
-        {{}, {"--platform", "offscreen"}, false},
-        {{}, {"-display", ":1"}, false},
-        {{}, {"-platformtheme", "x"}, true}};
-    for (const auto& [environment, args, refused] : rows) {
+    // The environment (NAME=value, or NAME= for an empty one), the arguments, and the exit
+    // status (0: the program goes on).
+    const std::tuple<std::vector<std::string>, std::vector<std::string>, int> rows[] = {
+        {{}, {"A.P01"}, 1},
+        {{"DISPLAY="}, {}, 1},
+        {{"DISPLAY=:0"}, {}, 0},
+        {{"WAYLAND_DISPLAY=wayland-0"}, {}, 0},
+        {{"QT_QPA_PLATFORM=offscreen"}, {}, 0},
+        {{}, {"A.P01", "-platform", "offscreen"}, 0},
+        {{}, {"--platform", "offscreen"}, 0},
+        {{}, {"-display", ":1"}, 0},
+        {{}, {"-platformtheme", "x", "--", "-platform", "--bogus"}, 1}};
+    for (const auto& [environment, args, exit] : rows) {
         std::vector<char*> argv{const_cast<char*>("zarn1-ps-repair")};
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
         const auto lookUp = [&](const char* name) -> const char* {
@@ -69,14 +80,13 @@ TEST(CommandLine, WithoutADisplayTheWindowIsRefusedBeforeQtWouldAbort) {
         };
         std::ostringstream err;
         const auto status =
-            refuseWithoutDisplay(static_cast<int>(argv.size()), argv.data(), err, lookUp);
-        EXPECT_EQ(status.has_value(), refused) << ::testing::PrintToString(args);
-        EXPECT_EQ(err.str(), refused ? "zarn1-ps-repair: no display to open the window on "
-                                       "(DISPLAY and WAYLAND_DISPLAY are not set)\n"
-                                       "The batch converter zarn1-ps-convert converts without "
-                                       "one.\n"
-                                     : "");
-        EXPECT_EQ(status.value_or(1), 1);
+            refuseWithoutDisplay({static_cast<int>(argv.size()), argv.data()}, err, lookUp);
+        EXPECT_EQ(status.value_or(0), exit) << ::testing::PrintToString(args);
+        EXPECT_EQ(err.str(), exit == 0 ? ""
+                                       : "zarn1-ps-repair: no display to open the window on "
+                                         "(DISPLAY and WAYLAND_DISPLAY are not set)\n"
+                                         "The batch converter zarn1-ps-convert converts without "
+                                         "one.\n");
     }
 }
 

@@ -28,15 +28,15 @@ void endOnFatal(QtMsgType type, const QMessageLogContext& context, const QString
 }  // namespace
 
 std::optional<int> refuseWithoutDisplay(
-    int argc, char* const argv[], std::ostream& err,
+    QtArguments arguments, std::ostream& err,
     const std::function<const char*(const char*)>& environment) {
     for (const char* name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
         const char* value = environment ? environment(name) : std::getenv(name);
         if (value != nullptr && *value != '\0') return std::nullopt;
     }
-    // Qt takes its options with one dash or two, wherever they stand.
-    for (int i = 1; i < argc; ++i) {
-        std::string_view arg = argv[i];
+    // Qt takes its options with one dash or two, wherever they stand among those it is given.
+    for (int i = 1; i < arguments.argc; ++i) {
+        std::string_view arg = arguments.argv[i];
         if (arg.substr(0, 2) == "--") arg.remove_prefix(1);
         if (arg == "-platform" || arg == "-display") return std::nullopt;
     }

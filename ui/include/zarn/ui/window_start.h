@@ -8,6 +8,8 @@
 #include <memory>
 #include <optional>
 
+#include "zarn/ui/command_line.h"
+
 namespace zarn::ui {
 
 // Says on `err` that no window can be opened when Qt would find no display: no platform is
@@ -15,7 +17,7 @@ namespace zarn::ui {
 // -display). Qt itself would abort there. The exit status (1), or nullopt to go on.
 // `environment` looks a variable up as std::getenv does; without one, std::getenv does.
 std::optional<int> refuseWithoutDisplay(
-    int argc, char* const argv[], std::ostream& err,
+    QtArguments arguments, std::ostream& err,
     const std::function<const char*(const char*)>& environment = {});
 
 // Makes the application. Should Qt still find no platform to start on (a display that is
