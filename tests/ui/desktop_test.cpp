@@ -69,7 +69,8 @@ TEST(CommandLine, WithoutADisplayTheWindowIsRefusedBeforeQtWouldAbort) {
         {{}, {"A.P01", "-platform", "offscreen"}, 0},
         {{}, {"--platform", "offscreen"}, 0},
         {{}, {"-display", ":1"}, 0},
-        {{}, {"-platformtheme", "x", "--", "-platform", "--bogus"}, 1}};
+        {{}, {"-platformtheme", "x", "--", "-platform", "--bogus"}, 1},
+        {{}, {"A.P01", "--bogus"}, 2}};
     for (const auto& [environment, args, exit] : rows) {
         std::vector<char*> argv{const_cast<char*>("zarn1-ps-repair")};
         for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
@@ -82,11 +83,13 @@ TEST(CommandLine, WithoutADisplayTheWindowIsRefusedBeforeQtWouldAbort) {
         const auto status =
             refuseWithoutDisplay({static_cast<int>(argv.size()), argv.data()}, err, lookUp);
         EXPECT_EQ(status.value_or(0), exit) << ::testing::PrintToString(args);
-        EXPECT_EQ(err.str(), exit == 0 ? ""
-                                       : "zarn1-ps-repair: no display to open the window on "
-                                         "(DISPLAY and WAYLAND_DISPLAY are not set)\n"
-                                         "The batch converter zarn1-ps-convert converts without "
-                                         "one.\n");
+        EXPECT_EQ(err.str(), exit == 0   ? ""
+                             : exit == 2 ? "zarn1-ps-repair: unknown option '--bogus'\n"
+                                           "Try 'zarn1-ps-repair --help'.\n"
+                                         : "zarn1-ps-repair: no display to open the window on "
+                                           "(DISPLAY and WAYLAND_DISPLAY are not set)\n"
+                                           "The batch converter zarn1-ps-convert converts "
+                                           "without one.\n");
     }
 }
 

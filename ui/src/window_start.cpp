@@ -40,6 +40,8 @@ std::optional<int> refuseWithoutDisplay(
         if (arg.substr(0, 2) == "--") arg.remove_prefix(1);
         if (arg == "-platform" || arg == "-display") return std::nullopt;
     }
+    arguments.takeKnownQtOptions();
+    if (!filesToDrop(arguments.read(), err)) return 2;
     err << "zarn1-ps-repair: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are "
         << "not set)\n"
         << kConverterNeedsNone;

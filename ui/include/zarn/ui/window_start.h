@@ -14,7 +14,8 @@ namespace zarn::ui {
 
 // Says on `err` that no window can be opened when Qt would find no display: no platform is
 // asked for (QT_QPA_PLATFORM, -platform) and no display is named (DISPLAY, WAYLAND_DISPLAY,
-// -display). Qt itself would abort there. The exit status (1), or nullopt to go on.
+// -display). Qt itself would abort there. The exit status (1; 2 for an option that neither
+// the program nor Qt knows), or nullopt to go on.
 // `environment` looks a variable up as std::getenv does; without one, std::getenv does.
 std::optional<int> refuseWithoutDisplay(
     QtArguments arguments, std::ostream& err,
