@@ -13,14 +13,14 @@ constexpr const char* kConverterNeedsNone =
 
 QtMessageHandler qtHandler = nullptr;
 
-// Qt's fatal message while it looks for its platform, where it would abort next.
+// Qt's fatal message while it looks for its platform, where it would abort next. Its warnings
+// before say what failed; the message itself only advises reinstalling, which cannot help.
 void endOnFatal(QtMsgType type, const QMessageLogContext& context, const QString& message) {
     if (type != QtFatalMsg) {
         qtHandler(type, context, message);
         return;
     }
-    std::cerr << message.toLocal8Bit().constData() << "\n"
-              << "zarn1-ps-repair: the window cannot be opened on this display\n"
+    std::cerr << "zarn1-ps-repair: the window cannot be opened on this display\n"
               << kConverterNeedsNone << std::flush;
     std::_Exit(1);
 }
