@@ -165,15 +165,21 @@ TEST_F(WindowTest, FieldsFilterWhatIsTypedOrPasted) {
     EXPECT_EQ(QApplication::focusWidget(), find("Text_eind"));
 }
 
-// A drag and a drop on the drop zone; returns whether the drag was accepted.
-bool dragAndDrop(QWidget* zone, QMimeData* data) {
+// A drag and a drop on the drop zone, the user asking for a move; returns the action the
+// source is told to take, on entry and at the drop alike (IgnoreAction: refused).
+Qt::DropAction dragAndDrop(QWidget* zone, QMimeData* data,
+                           Qt::DropActions offered = Qt::CopyAction | Qt::MoveAction) {
     const QPoint at(20, 20);
-    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, {});
+    QDragEnterEvent enter(at, offered, data, Qt::LeftButton, Qt::ShiftModifier);
     QCoreApplication::sendEvent(zone, &enter);
-    QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, {});
+    QDropEvent drop(QPointF(at), offered, data, Qt::LeftButton, Qt::ShiftModifier);
     QCoreApplication::sendEvent(zone, &drop);
     QCoreApplication::processEvents();
-    return enter.isAccepted();
+    const auto taken = [](const QDropEvent& e) {
+        return e.isAccepted() ? e.dropAction() : Qt::IgnoreAction;
+    };
+    EXPECT_EQ(taken(enter), taken(drop));
+    return taken(drop);
 }
 
 // What the desktop drops, or the command line names, reaches the engine as one drop: names
@@ -208,13 +214,19 @@ TEST_F(WindowTest, DropsReachTheConversion) {
         if (!uriList.isEmpty()) data.setData(QStringLiteral("text/uri-list"), uriList);
         if (richText) data.setData(QStringLiteral("text/rtf"), richText);
         if (files.empty()) {
-            EXPECT_EQ(dragAndDrop(find("Label3"), &data), outcome.has_value());
+            EXPECT_EQ(dragAndDrop(find("Label3"), &data),
+                      outcome ? Qt::CopyAction : Qt::IgnoreAction);
         }
         EXPECT_EQ(w->lastDrop() ? std::optional(w->lastDrop()->outcome) : std::nullopt, outcome);
         EXPECT_EQ(w->settings().Text_eind, outcome ? "5" : "10");
         EXPECT_EQ(w->settings().colourTicked[2], outcome.has_value());
     }
     EXPECT_TRUE(testing::fileExists(dir.file("caf\xe9_E01.ps")));
+    open();  // a source offering only a move would delete the input once the drop is taken
+    QMimeData moved;
+    moved.setData(QStringLiteral("text/uri-list"), board);
+    EXPECT_EQ(dragAndDrop(find("Label3"), &moved, Qt::MoveAction), Qt::IgnoreAction);
+    EXPECT_FALSE(w->lastDrop());
     EXPECT_EQ(platform.ended, 0);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
@@ -261,7 +273,7 @@ TEST_F(WindowTest, AConversionShowsProgressAndDiscardsInput) {
         ASSERT_NE(shown, nullptr);
         EXPECT_TRUE(shown->isVisible());
         EXPECT_EQ(shown->text(), "37 %");
-        EXPECT_FALSE(dragAndDrop(find("Label3"), &data));
+        EXPECT_EQ(dragAndDrop(find("Label3"), &data), Qt::IgnoreAction);
         queueInput();  // still queued when the conversion returns
     }
     QCoreApplication::processEvents();

@@ -53,23 +53,29 @@ bool DropLabel::offersRichText(const QMimeData* data) {
     return false;
 }
 
-void DropLabel::dragEnterEvent(QDragEnterEvent* event) {
-    // Dragged text or a web link has no file to convert: refuse it here.
-    if (localFiles(event->mimeData()).isEmpty()) {
+namespace {
+
+// Copy, never move: a source that honours a move deletes the input once the drop is taken.
+// A drag that offers no copy cannot be told to copy (Qt keeps the action to those offered), so
+// it is refused, as is one without a file to convert (dragged text, a web link).
+bool takeAsCopy(QDropEvent* event) {
+    if (!(event->possibleActions() & Qt::CopyAction) ||
+        DropLabel::localFiles(event->mimeData()).isEmpty()) {
         event->ignore();
-        return;
+        return false;
     }
-    event->acceptProposedAction();
-    setHighlighted(true);
+    event->setDropAction(Qt::CopyAction);
+    event->accept();
+    return true;
 }
 
-void DropLabel::dragMoveEvent(QDragMoveEvent* event) {
-    if (localFiles(event->mimeData()).isEmpty()) {
-        event->ignore();
-        return;
-    }
-    event->acceptProposedAction();
+}  // namespace
+
+void DropLabel::dragEnterEvent(QDragEnterEvent* event) {
+    if (takeAsCopy(event)) setHighlighted(true);
 }
+
+void DropLabel::dragMoveEvent(QDragMoveEvent* event) { takeAsCopy(event); }
 
 void DropLabel::dragLeaveEvent(QDragLeaveEvent* event) {
     setHighlighted(false);
@@ -78,19 +84,8 @@ void DropLabel::dragLeaveEvent(QDragLeaveEvent* event) {
 
 void DropLabel::dropEvent(QDropEvent* event) {
     setHighlighted(false);
-    const QByteArrayList files = localFiles(event->mimeData());
-    if (files.isEmpty()) {
-        event->ignore();
-        return;
-    }
-    // Copy, never move: the source must stay where it is.
-    if (event->possibleActions() & Qt::CopyAction) {
-        event->setDropAction(Qt::CopyAction);
-        event->accept();
-    } else {
-        event->acceptProposedAction();
-    }
-    emit filesDropped(files, offersRichText(event->mimeData()));
+    if (takeAsCopy(event))
+        emit filesDropped(localFiles(event->mimeData()), offersRichText(event->mimeData()));
 }
 
 void DropLabel::setHighlighted(bool on) {
