@@ -10,6 +10,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QTest>
 #include <QTextBlock>
@@ -242,14 +243,15 @@ TEST_F(WindowTest, AJobForAQueueReachesThePlatform) {
 }
 
 // While a conversion holds the window, what the user does to it is discarded, not applied
-// once the conversion returns; after the delay its progress shows over the drop zone.
+// once the conversion returns, a request to close it included; after the delay its progress
+// shows over the drop zone.
 TEST_F(WindowTest, AConversionShowsProgressAndDiscardsInput) {
     open();
     auto* box = find<QAbstractButton>("chkBlue");
     auto* field = find<QLineEdit>("Text_breed");
     field->setFocus();
     field->clear();
-    // A key for the field and a click on the box, queued as the desktop queues them.
+    // A key for the field, a click on the box and a close, queued as the desktop queues them.
     auto queueInput = [&] {
         QCoreApplication::postEvent(w->windowHandle(),
                                     new QKeyEvent(QEvent::KeyPress, Qt::Key_7, {}, "7"));
@@ -258,6 +260,7 @@ TEST_F(WindowTest, AConversionShowsProgressAndDiscardsInput) {
             QCoreApplication::postEvent(
                 w->windowHandle(),
                 new QMouseEvent(type, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, {}));
+        QCoreApplication::postEvent(w->windowHandle(), new QCloseEvent);
     };
     QMimeData data;
     data.setData(QStringLiteral("text/uri-list"),
@@ -273,6 +276,7 @@ TEST_F(WindowTest, AConversionShowsProgressAndDiscardsInput) {
         ASSERT_NE(shown, nullptr);
         EXPECT_TRUE(shown->isVisible());
         EXPECT_EQ(shown->text(), "37 %");
+        EXPECT_TRUE(hold.working(ChildTask::Check, 0));  // a close in the passes ends nothing
         EXPECT_EQ(dragAndDrop(find("Label3"), &data), Qt::IgnoreAction);
         queueInput();  // still queued when the conversion returns
     }
@@ -283,10 +287,35 @@ TEST_F(WindowTest, AConversionShowsProgressAndDiscardsInput) {
     EXPECT_EQ(field->text(), "");
     EXPECT_FALSE(w->lastDrop());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_TRUE(w->isVisible());
     queueInput();  // the same input once the conversion has returned
     QCoreApplication::processEvents();
     EXPECT_TRUE(box->isChecked());
     EXPECT_EQ(field->text(), "7");
+    EXPECT_FALSE(w->isVisible());
+}
+
+// A message box or the help viewer shown while a conversion holds the window still takes the
+// user's input: the box can be answered, the viewer closed.
+TEST_F(WindowTest, AConversionLeavesOtherWindowsToTheUser) {
+    testing::writeFile(dir.file("ZARN1NL.HLP"), "<p>hulp</p>");
+    open();
+    ConversionHold hold(*w, *find("Label3"), platform, false);
+    QMessageBox box(QMessageBox::Information, QStringLiteral("Fout !"), QStringLiteral("?"),
+                    QMessageBox::Ok, w.get());
+    box.show();
+    w->cmdJezusmina_Click();
+    ASSERT_TRUE(w->helpViewer() && QTest::qWaitForWindowExposed(&box));
+    QAbstractButton* ok = box.button(QMessageBox::Ok);
+    const QPointF at = ok->mapTo(&box, QPointF(ok->rect().center()));
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+        QCoreApplication::postEvent(
+            box.windowHandle(),
+            new QMouseEvent(type, at, box.mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, {}));
+    QCoreApplication::postEvent(w->helpViewer()->windowHandle(), new QCloseEvent);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(box.clickedButton(), ok);
+    EXPECT_FALSE(w->helpViewer()->isVisible());
 }
 
 // While Ghostscript checks the output, the window paints what it does; closing the window
