@@ -133,9 +133,7 @@ std::string settingsFileLine(const Options& o) {
     if (const std::optional<std::string> path = settingsFileOf(o))
         return "Settings file: " + shown(*path) + "\n";
     if (o.noSettings) return "Settings file: none (--no-settings)\n";
-    const std::string own = userSettingsFile();
-    return std::string("Settings file: none (neither ") + kSettingsFileName + " here nor " +
-           (own.empty() ? std::string("a file of the user's") : shown(own)) + ")\n";
+    return "Settings file: " + noSettingsFileFound() + "\n";
 }
 
 }  // namespace

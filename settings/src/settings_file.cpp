@@ -264,6 +264,12 @@ std::string userSettingsFile() {
     return folder + "/zarn1-ps-repair/" + kSettingsFileName;
 }
 
+std::string noSettingsFileFound() {
+    const std::string own = userSettingsFile();
+    return std::string("none (neither ") + kSettingsFileName + " here nor " +
+           (own.empty() ? std::string("a file of the user's") : own) + ")";
+}
+
 std::optional<std::string> settingsFileToRead() {
     if (FileExists(kSettingsFileName)) return std::string(kSettingsFileName);
     const std::string own = userSettingsFile();

@@ -6,6 +6,7 @@
 #include <string_view>
 #include <utility>
 
+#include "zarn/settings_file.h"
 #include "zarn/version.h"
 
 namespace zarn::ui {
@@ -78,6 +79,7 @@ std::optional<int> answerWithoutWindow(int argc, char* const argv[], std::ostrea
         out << kProgram << " " << kVersion << "\n";
     else
         return std::nullopt;
+    out << "Settings file: " << settingsFileToRead().value_or(noSettingsFileFound()) << "\n";
     return out.flush() ? 0 : 1;
 }
 

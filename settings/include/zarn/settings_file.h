@@ -19,6 +19,8 @@ inline constexpr const char* kSettingsFileName = "ZARN1_PS.INI";
 std::optional<std::string> settingsFileToRead();
 // Where the user's own settings file is looked for; empty when no home is known.
 std::string userSettingsFile();
+// What --help and --version say when settingsFileToRead found none: where it looked.
+std::string noSettingsFileFound();
 
 struct SettingsMessage {
     std::string title;

@@ -22,8 +22,9 @@ class DropLabel;
 class HelpViewer;
 
 struct MainWindowOptions {
-    // Read at load when it exists; relative to the current directory.
-    std::string settingsPath = kSettingsFileName;
+    // Read at load when it exists; relative to the current directory. By default the current
+    // directory's, else the user's own.
+    std::string settingsPath = settingsFileToRead().value_or(kSettingsFileName);
     // Where the help files are looked for; empty means the program's own directory.
     QString helpDir;
     // Messages, the text viewer and the program end; null means the Qt desktop.
