@@ -77,6 +77,9 @@ for page in "$root"/usr/share/man/man1/*.1.gz; do
     out=$(MANWIDTH=80 man -l "$page" 2>&1 >/dev/null) && [ -z "$out" ] || fail "$page: $out"
     zcat "$page" | grep -q "ZARN1 PS repair $version" || fail "$page does not carry $version"
 done
+# A backslash in the text must reach the reader, not start an escape of groff's.
+MANWIDTH=80 man -l "$root/usr/share/man/man1/zarn1-ps-convert.1.gz" 2>/dev/null |
+    grep -qF "\$'\\012'" || fail "zarn1-ps-convert.1 does not show \$'\\012'"
 for size in 16 22 24 32 48 64 128 256; do
     file "$root/usr/share/icons/hicolor/${size}x$size/apps/$package.png" |
         grep -q "PNG image data, $size x $size," || fail "the ${size}x$size icon is not that size"
