@@ -48,13 +48,14 @@ set(CPACK_INSTALL_DEFAULT_DIRECTORY_PERMISSIONS
 # libcups2, which both programs hand print jobs to, among them, with the version they need.
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Qt loads its display plugins at run time, where the library scan cannot see them.
+# Qt loads its display plugins at run time, where the library scan cannot see them. The window
+# opens its log with xdg-open: without it every drop ends in "no text viewer could be started".
 if(ZARN_BUILD_UI)
-  set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+  set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, xdg-utils")
 endif()
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
-# The log viewer, an interpreter to look at the output, and the face the window is laid out in.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, ghostscript, fonts-dejavu-extra")
+# An interpreter to look at the output, and the face the window is laid out in.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "ghostscript, fonts-dejavu-extra")
 
 include(CPack)

@@ -32,10 +32,11 @@ field() { dpkg-deb -f "$deb" "$1"; }
 expect Package "$(field Package)" "$package"
 expect Version "$(field Version)" "$version"
 expect Section "$(field Section)" graphics
-expect Recommends "$(field Recommends)" "xdg-utils, ghostscript, fonts-dejavu-extra"
-# The libraries are read from the binaries; Qt's display plugins are named by hand.
+expect Recommends "$(field Recommends)" "ghostscript, fonts-dejavu-extra"
+# The libraries are read from the binaries; Qt's display plugins and xdg-open, which the
+# window opens its log with, are named by hand.
 depends=$(field Depends | sed 's/ *([^)]*)//g; s/, */\n/g')
-for dependency in libc6 libstdc++6 libqt6widgets6 libcups2 qt6-qpa-plugins; do
+for dependency in libc6 libstdc++6 libqt6widgets6 libcups2 qt6-qpa-plugins xdg-utils; do
     grep -qx "$dependency" <<<"$depends" || fail "Depends lacks $dependency: $(field Depends)"
 done
 [ -n "$(field Maintainer)" ] || fail "no Maintainer"
