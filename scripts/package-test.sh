@@ -7,6 +7,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=$(readlink -f "${1:-build/release}")
 [ -f "$build/CMakeCache.txt" ] || { echo "no release build in $build" >&2; exit 2; }
+grep -qx 'ZARN_DEBIAN_BUILDFLAGS:BOOL=ON' "$build/CMakeCache.txt" || {
+    echo "$build is not built with Debian's flags: use the release preset or" \
+        "configure with -DZARN_DEBIAN_BUILDFLAGS=ON" >&2
+    exit 2
+}
 
 package=zarn1-ps-repair
 version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
