@@ -1,5 +1,6 @@
 # What a Debian system expects beside the two programs (man pages, bash completion, the
-# copyright file) and the .deb that `cpack -G DEB` makes of it all from the release build.
+# copyright file, the changelog) and the .deb that `cpack -G DEB` makes of it all from the
+# release build.
 
 set(ZARN_PACKAGING_SOURCE ${PROJECT_SOURCE_DIR}/packaging)
 set(ZARN_PACKAGING_BINARY ${PROJECT_BINARY_DIR}/packaging)
@@ -27,6 +28,42 @@ install(FILES ${ZARN_PACKAGING_SOURCE}/completion/zarn1-ps-convert
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
 install(FILES ${ZARN_PACKAGING_SOURCE}/copyright
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zarn1-ps-repair)
+
+# The changelog, in Debian's format and compressed as the man pages are. The package is made
+# by the project itself, with no separate upstream, so Debian names it changelog.gz, not
+# changelog.Debian.gz. Its newest entry carries the project version; the package test holds them
+# to each other.
+set(ZARN_CHANGELOG ${ZARN_PACKAGING_BINARY}/changelog)
+configure_file(${ZARN_PACKAGING_SOURCE}/changelog ${ZARN_CHANGELOG} COPYONLY)
+add_custom_command(OUTPUT ${ZARN_CHANGELOG}.gz
+  COMMAND ${ZARN_GZIP} -9 -n -k -f ${ZARN_CHANGELOG}
+  DEPENDS ${ZARN_CHANGELOG} VERBATIM)
+add_custom_target(zarn_changelog ALL DEPENDS ${ZARN_CHANGELOG}.gz)
+install(FILES ${ZARN_CHANGELOG}.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zarn1-ps-repair)
+# What lintian reports on purpose (the reasons are in the file).
+install(FILES ${ZARN_PACKAGING_SOURCE}/lintian-overrides
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME zarn1-ps-repair)
+
+# A stripped install (the package's) also drops the sections that strip leaves in and Debian
+# does not ship: .comment (the compilers' version strings) and .note. These rules run after
+# those of cli/ and app/, which install the programs.
+set(ZARN_PROGRAMS ${CMAKE_INSTALL_BINDIR}/zarn1-ps-convert)
+if(ZARN_BUILD_UI)
+  list(APPEND ZARN_PROGRAMS ${CMAKE_INSTALL_LIBEXECDIR}/zarn1-ps-repair/zarn1-ps-repair)
+endif()
+install(CODE "set(zarn_programs \"${ZARN_PROGRAMS}\")\nset(zarn_strip \"${CMAKE_STRIP}\")")
+install(CODE [[
+  if(CMAKE_INSTALL_DO_STRIP)
+    foreach(program IN LISTS zarn_programs)
+      set(path "$ENV{DESTDIR}${CMAKE_INSTALL_PREFIX}/${program}")
+      if(NOT EXISTS "${path}")
+        message(FATAL_ERROR "no program installed at ${path}")
+      endif()
+      execute_process(COMMAND "${zarn_strip}" --remove-section=.comment --remove-section=.note
+                              "${path}" COMMAND_ERROR_IS_FATAL ANY)
+    endforeach()
+  endif()
+]])
 
 set(ZARN_PACKAGE_MAINTAINER "ZARN1 PS repair developers <zarn1-ps-repair@example.org>"
     CACHE STRING "The Maintainer field of the Debian package")

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
-# Makes the Debian package from the release build and checks its fields and its files; then,
-# as root on Debian, installs it with apt, runs it, removes it and checks that nothing of it
-# is left. A package that was installed before is installed again, from this build, at the end.
+# Makes the Debian package from the release build, checks its fields and its files and has
+# lintian check it; then, as root on Debian, installs it with apt, runs it, removes it and
+# checks that nothing of it is left. A package that was installed before is installed again,
+# from this build, at the end.
 # Usage: scripts/package-test.sh [release build dir]   (default build/release)
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -62,7 +63,8 @@ for f in libexec/zarn1-ps-repair/ZARN1NL.HLP libexec/zarn1-ps-repair/ZARN1UK.HLP
     share/man/man1/zarn1-ps-convert.1.gz share/man/man1/zarn1-ps-repair.1.gz \
     share/bash-completion/completions/zarn1-ps-convert share/mime/packages/$package.xml \
     share/applications/$package.desktop share/icons/hicolor/scalable/apps/$package.svg \
-    share/doc/$package/copyright; do
+    share/doc/$package/copyright share/doc/$package/changelog.gz \
+    share/lintian/overrides/$package; do
     listed -rw-r--r-- "$f"
 done
 for size in 16 22 24 32 48 64 128 256; do
@@ -86,10 +88,23 @@ done
 # A backslash in the text must reach the reader, not start an escape of groff's.
 MANWIDTH=80 man -l "$root/usr/share/man/man1/zarn1-ps-convert.1.gz" 2>/dev/null |
     grep -qF "\$'\\012'" || fail "zarn1-ps-convert.1 does not show \$'\\012'"
+# The changelog's newest entry is this version.
+expect "the changelog's version" \
+    "$(zcat "$root/usr/share/doc/$package/changelog.gz" | dpkg-parsechangelog -l - -S Version)" \
+    "$version"
 for size in 16 22 24 32 48 64 128 256; do
     file "$root/usr/share/icons/hicolor/${size}x$size/apps/$package.png" |
         grep -q "PNG image data, $size x $size," || fail "the ${size}x$size icon is not that size"
 done
+
+# lintian, as Debian's archive checks a package: no error, no warning, every hardening flag,
+# nothing left in the programs that Debian strips.
+lintian --pedantic --display-info --fail-on none "$deb" >"$work/lintian" 2>"$work/lintian.err" ||
+    { cat "$work/lintian" "$work/lintian.err" >&2; exit 1; }
+echo "lintian: $(wc -l <"$work/lintian") tags"
+sed 's/^/  /' "$work/lintian"
+bad=$(grep -E '^[EW]: |hardening-|binary-has-unneeded-section' "$work/lintian" || true)
+[ -z "$bad" ] || fail "lintian: $bad"
 
 # The file type, in a database of its own: the capitals are print files, the certificate
 # bundle and request keep their types. The files hold bytes that tell nothing, so that the

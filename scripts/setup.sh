@@ -6,7 +6,7 @@ set -euo pipefail
 
 packages=(build-essential cmake g++ googletest libgtest-dev qt6-base-dev ghostscript xvfb time
           dpkg-dev desktop-file-utils file groff-base libfile-mimeinfo-perl libglib2.0-bin
-          libxml2-utils man-db shared-mime-info xdg-utils clang-format nlohmann-json3-dev
+          libxml2-utils man-db shared-mime-info xdg-utils clang-format nlohmann-json3-dev lintian
           poppler-utils netpbm libcups2-dev cups-daemon cups-client cups-core-drivers)
 missing=()
 for p in "${packages[@]}"; do
