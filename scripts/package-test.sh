@@ -170,7 +170,8 @@ else
         { cat "$work/apt.log" >&2; exit 1; }
     installed || fail "$package is not installed after apt-get install"
     dpkg -L "$package" >"$work/files.list"
-    expect "zarn1-ps-convert --version" "$(zarn1-ps-convert --version)" "zarn1-ps-convert $version"
+    expect "zarn1-ps-convert --version" "$(zarn1-ps-convert --version | sed -n 1p)" \
+        "zarn1-ps-convert $version"
     expect "the link" "$(readlink /usr/bin/zarn1-ps-repair)" ../libexec/zarn1-ps-repair/zarn1-ps-repair
     [ -x "$(readlink -f /usr/bin/zarn1-ps-repair)" ] || fail "/usr/bin/zarn1-ps-repair leads nowhere"
     ! ldd /usr/libexec/zarn1-ps-repair/zarn1-ps-repair | grep 'not found' ||
