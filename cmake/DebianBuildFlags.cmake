@@ -11,7 +11,7 @@ if(NOT ZARN_DEBIAN_BUILDFLAGS)
   return()
 endif()
 # _FORTIFY_SOURCE swaps libc calls for checked ones that AddressSanitizer does not intercept.
-if(ZARN_SANITIZE OR ZARN_FUZZ)
+if(ZARN_SANITIZE OR ZARN_FUZZ OR ZARN_TSAN)
   message(FATAL_ERROR "ZARN_DEBIAN_BUILDFLAGS cannot be combined with the sanitizers")
 endif()
 
