@@ -52,6 +52,11 @@ const char* const kUsage =
     "  --send-to=QUEUE     send each converted job to this print queue (print mode; implies\n"
     "                      --dsc); a job that cannot be sent counts as not converted\n"
     "                      (--no-send-to)\n"
+    "  --watch=DIR         a hot folder: convert each print file that lands in DIR once it\n"
+    "                      is complete, into DIR/done or DIR/error, until stopped\n"
+    "  --settle=SECONDS    with --watch: how long a file must stay unchanged (default 2)\n"
+    "  -j, --jobs=N        conversions at once (default: the cores for --watch, else 1);\n"
+    "                      FILEs are reported in the order given\n"
     "  --json              print one JSON object a FILE (JSON Lines) instead of the paths:\n"
     "                      the files, the outcome and the measurements\n"
     "  -q, --quiet         print nothing for a file that converted\n"
@@ -91,6 +96,9 @@ enum Id {
     kSendTo,
     kNoSendTo,
     kJson,
+    kWatch,
+    kSettle,
+    kJobs,
 };
 
 constexpr option kLongOptions[] = {
@@ -120,6 +128,9 @@ constexpr option kLongOptions[] = {
     {"send-to", required_argument, nullptr, kSendTo},
     {"no-send-to", no_argument, nullptr, kNoSendTo},
     {"json", no_argument, nullptr, kJson},
+    {"watch", required_argument, nullptr, kWatch},
+    {"settle", required_argument, nullptr, kSettle},
+    {"jobs", required_argument, nullptr, kJobs},
     {"quiet", no_argument, nullptr, 'q'},
     {"help", no_argument, nullptr, 'h'},
     {"version", no_argument, nullptr, 'V'},
@@ -153,6 +164,30 @@ int previewDpi(const std::string& text) {
                          std::to_string(kPreviewDpiMin) + " to " + std::to_string(kPreviewDpiMax) +
                          " dpi");
     return dpi;
+}
+
+// Seconds, a whole number or one with a decimal point: 0 to 3600.
+std::chrono::milliseconds settlePeriod(const std::string& text) {
+    const bool number =
+        !text.empty() && text.size() <= 8 &&
+        std::all_of(text.begin(), text.end(),
+                    [](char ch) { return (ch >= '0' && ch <= '9') || ch == '.'; }) &&
+        std::count(text.begin(), text.end(), '.') <= 1 && text != ".";
+    const double seconds = number ? std::stod(text) : -1;
+    if (seconds < 0 || seconds > 3600)
+        throw UsageError("--settle: \"" + text + "\" is not a number of seconds from 0 to 3600");
+    return std::chrono::milliseconds(static_cast<long long>(seconds * 1000 + 0.5));
+}
+
+// How many conversions at once: 1 to 256.
+int jobCount(const std::string& text) {
+    const bool digits =
+        !text.empty() && text.size() <= 3 &&
+        std::all_of(text.begin(), text.end(), [](char ch) { return ch >= '0' && ch <= '9'; });
+    const int n = digits ? std::stoi(text) : 0;
+    if (n < 1 || n > 256)
+        throw UsageError("--jobs: \"" + text + "\" is not a number from 1 to 256");
+    return n;
 }
 
 // A field takes only what its key filter lets through, up to its length.
@@ -194,6 +229,10 @@ void takeOption(int id, const std::string& value, Options& o) {
             break;
         case kNoSendTo: o.sendTo = ""; break;
         case kJson: o.json = true; break;
+        case kWatch: o.watch = value; break;
+        case kSettle: o.settle = settlePeriod(value); break;
+        case 'j':
+        case kJobs: o.jobs = jobCount(value); break;
         case 'q': o.quiet = true; break;
         case 'h': o.help = true; break;
         case 'V': o.version = true; break;
@@ -241,7 +280,7 @@ Options parseCommandLine(const std::vector<std::string>& args) {
     opterr = 0;  // our own messages
     const int argc = static_cast<int>(copies.size());
     for (;;) {
-        const int id = getopt_long(argc, argv.data(), ":qhV", kLongOptions, nullptr);
+        const int id = getopt_long(argc, argv.data(), ":qhVj:", kLongOptions, nullptr);
         if (id == -1) break;
         if (id == '?' || id == ':') throw UsageError(refusal(id, argv[optind - 1]));
         takeOption(id, optarg != nullptr ? optarg : "", o);
@@ -250,7 +289,8 @@ Options parseCommandLine(const std::vector<std::string>& args) {
 
     if (o.noSettings && o.settingsFile)
         throw UsageError("--settings and --no-settings exclude each other");
-    if (!o.help && !o.version && o.files.empty()) throw UsageError("no FILE given");
+    if (o.watch && !o.files.empty()) throw UsageError("--watch takes no FILE");
+    if (!o.help && !o.version && !o.watch && o.files.empty()) throw UsageError("no FILE given");
     return o;
 }
 

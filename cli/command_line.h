@@ -1,6 +1,7 @@
 // The batch converter's command line: its options, their rules and the help text.
 #pragma once
 
+#include <chrono>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -28,6 +29,11 @@ struct Options {
     std::optional<bool> dsc;
     std::optional<std::string> sendTo;  // empty: send nothing
     bool json = false;                  // JSON Lines on stdout instead of the paths
+    // The hot folder (--watch DIR), how long a file must stay unchanged, and how many
+    // conversions run at once (0: the cores for --watch, 1 for FILEs).
+    std::optional<std::string> watch;
+    std::chrono::milliseconds settle{2000};
+    int jobs = 0;
     bool quiet = false;
     bool help = false, version = false;
     std::vector<std::string> files;

@@ -74,7 +74,9 @@ json measurements(const Measurements& m) {
 
 }  // namespace
 
-std::string jsonRecord(const std::string& input, const DropResult* r, const std::string& message) {
+namespace {
+
+json record(const std::string& input, const DropResult* r, const std::string& message) {
     // The keys scripts rely on are always there, null when the conversion did not get so far.
     json j{{"stated_bounding_box", nullptr},
            {"bounding_box", nullptr},
@@ -100,7 +102,29 @@ std::string jsonRecord(const std::string& input, const DropResult* r, const std:
             j["verification"] = {{"passed", r->verification->passed},
                                  {"lines", r->verification->lines}};
     }
-    return j.dump(-1, ' ', false, json::error_handler_t::replace);
+    return j;
+}
+
+std::string text(const json& j) { return j.dump(-1, ' ', false, json::error_handler_t::replace); }
+
+}  // namespace
+
+std::string jsonRecord(const std::string& input, const DropResult* r, const std::string& message) {
+    return text(record(input, r, message));
+}
+
+std::string jsonRecord(const std::string& input, const DropResult* r, const std::string& message,
+                       const std::string& folder) {
+    json j = record(input, r, message);
+    j["folder"] = folder;
+    return text(j);
+}
+
+std::string jsonMovedRecord(const std::string& input, const std::string& folder) {
+    json j{{"outcome", folder.starts_with("done") ? "converted" : "error exit"},
+           {"folder", folder}};
+    putName(j, "input", input);
+    return text(j);
 }
 
 }  // namespace zarn

@@ -304,6 +304,7 @@ private:
         DropResult r = outcome(DropOutcome::ErrorExit);
         try {
             const ConversionError e = asConversionError(failure);
+            r.system_error = e.context().systemError;
             c_.name_fault = e.kind() == FaultKind::BadName ? 1 : 0;
             c_.content_fault = e.kind() == FaultKind::MissingHeaderLine ? 1
                                : e.kind() == FaultKind::ConvertedBefore ? 2

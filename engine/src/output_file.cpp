@@ -56,10 +56,10 @@ void OutputFile::create(const FileAt& file, const char* role) {
     closeQuietly();
     path_ = file.path;
     const std::string named = std::string("the ") + role + " " + path_;
-    auto refuse = [&](const std::string& description) {
+    auto refuse = [&](const std::string& description, int error = 0) {
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
-        return ConversionError(description, aboutFile(path_));
+        return ConversionError(description, aboutFile(path_, error));
     };
     const std::string link = linkRefusal(named);
     const std::string notRegular = named + " is not a regular file; it was left as it was";
@@ -71,14 +71,18 @@ void OutputFile::create(const FileAt& file, const char* role) {
                    O_WRONLY | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0666);
     if (fd_ < 0) {
         if (errno == ELOOP) throw refuse(link);
-        throw refuse(cannotCreate());
+        const int error = errno;
+        throw refuse(cannotCreate(), error);
     }
     if (::fstat(fd_, &st) != 0 || !S_ISREG(st.st_mode)) throw refuse(notRegular);
     // A file system without locks leaves the file unguarded rather than unwritten.
     if (::flock(fd_, LOCK_EX | LOCK_NB) != 0 && errno == EWOULDBLOCK)
         throw refuse(named + " is being written by another conversion");
     ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
-    if (::ftruncate(fd_, 0) != 0) throw refuse(cannotCreate());
+    if (::ftruncate(fd_, 0) != 0) {
+        const int error = errno;
+        throw refuse(cannotCreate(), error);
+    }
     if (buf_.size() == 0) buf_.resize(kBufferSize);
     used_ = 0;
 }
@@ -93,7 +97,7 @@ void OutputFile::restart() {
 void OutputFile::check(int error) const {
     if (error != 0)
         throw ConversionError("cannot write " + path_ + ": " + std::strerror(error),
-                              aboutFile(path_));
+                              aboutFile(path_, error));
 }
 
 void OutputFile::handOver() {
@@ -139,7 +143,8 @@ void OutputFile::close() {
     const int fd = fd_;
     fd_ = -1;
     if (::close(fd) != 0 && !failure)
-        throw ConversionError("cannot write " + path_ + ": " + systemReason(), aboutFile(path_));
+        throw ConversionError("cannot write " + path_ + ": " + systemReason(),
+                              aboutFile(path_, errno));
     if (failure) std::rethrow_exception(failure);
 }
 

@@ -59,6 +59,9 @@ struct DropResult {
     std::vector<std::string> warnings;
     std::optional<Verification> verification;
     std::optional<Measurements> measured;
+    // Of an error exit: the error number of the write that failed, when one did (ENOSPC: the
+    // disk is full); 0 otherwise.
+    int system_error = 0;
     // Of a completed conversion sent to a print queue: the queue and the print system's job.
     std::string queue;
     int print_job = 0;

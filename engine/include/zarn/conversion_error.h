@@ -24,12 +24,14 @@ struct FailureContext {
     std::string file;             // the file an I/O failure concerns; its description names it
     std::uint64_t inputLine = 0;  // the input line that caused it; 0 when none did
     std::string field;            // the window field whose value caused it
+    int systemError = 0;          // the error number of a failed write; 0 when none
 };
 
-// The context of an I/O failure on `file`.
-inline FailureContext aboutFile(std::string file) {
+// The context of an I/O failure on `file`, with its error number when the system gave one.
+inline FailureContext aboutFile(std::string file, int systemError = 0) {
     FailureContext context;
     context.file = std::move(file);
+    context.systemError = systemError;
     return context;
 }
 
