@@ -81,15 +81,15 @@ TEST(HostileFiles, EachEndsAsStatedAndChangesNothingElse) {
         {"a log that is a folder", [&](auto& d, auto&) { ::mkdir(d.file(log).c_str(), 0700); return board(d); },
          "the log DIR/" + log + " is not a regular file", {out}},
         {"an output linked elsewhere",
-         [&](auto& d, auto&) { ::symlink(board(d, "X.P01").c_str(), d.file(out).c_str()); return board(d); },
+         [&](auto& d, auto&) { EXPECT_EQ(::symlink(board(d, "X.P01").c_str(), d.file(out).c_str()), 0); return board(d); },
          "the output DIR/" + out + " is a symbolic link, which is not followed", {}},
-        {"a log linked to nothing", [&](auto& d, auto&) { ::symlink("new", d.file(log).c_str()); return board(d); },
+        {"a log linked to nothing", [&](auto& d, auto&) { EXPECT_EQ(::symlink("new", d.file(log).c_str()), 0); return board(d); },
          "the log DIR/" + log + " is a symbolic link", {out}},
         {"an output linked to the input",
-         [&](auto& d, auto&) { ::symlink("BOARD.P01", d.file(out).c_str()); return board(d); },
+         [&](auto& d, auto&) { EXPECT_EQ(::symlink("BOARD.P01", d.file(out).c_str()), 0); return board(d); },
          " is a link to the input; nothing was emptied", {}},
         {"an input linked to a print file",
-         [&](auto& d, auto&) { ::symlink(board(d).c_str(), d.file("L.P01").c_str()); return d.file("L.P01"); },
+         [&](auto& d, auto&) { EXPECT_EQ(::symlink(board(d).c_str(), d.file("L.P01").c_str()), 0); return d.file("L.P01"); },
          "", {"L_E01.ps", "L_E01_log.TXT"}},
         {"another conversion's lock", [&](auto& d, auto&) {
              held.push_back(::open(board(d, log).c_str(), O_RDONLY));
@@ -97,19 +97,19 @@ TEST(HostileFiles, EachEndsAsStatedAndChangesNothingElse) {
              return board(d); }, "the log DIR/" + log + " is being written by another conversion", {out}},
         {"link/.. is the parent of the link's target", [&](auto& d, auto&) {
              ::mkdir(d.file("sub").c_str(), 0700); ::mkdir(d.file("sub/deeper").c_str(), 0700);
-             ::symlink("sub/deeper", d.file("link").c_str());
+             EXPECT_EQ(::symlink("sub/deeper", d.file("link").c_str()), 0);
              board(d);  // what tidying the path would convert
              board(d, "sub/BOARD.P01");
              return d.file("link/../BOARD.P01"); }, "", {"sub/" + out, "sub/" + log}},
         {"a relative path without a working directory", [&](auto& d, auto&) {
              board(d);
              ::mkdir(d.file("gone").c_str(), 0700);
-             ::chdir(d.file("gone").c_str()); ::rmdir(d.file("gone").c_str());
+             EXPECT_EQ(::chdir(d.file("gone").c_str()), 0); ::rmdir(d.file("gone").c_str());
              return std::string("BOARD.P01"); }, "cannot determine the working directory", {}},
         {"a working directory deeper than PATH_MAX", [&](auto& d, auto&) {
-             ::chdir(d.path().c_str());
+             EXPECT_EQ(::chdir(d.path().c_str()), 0);
              for (std::string name = "deep"; fs::current_path().string().size() < 5000; name.assign(200, 'd')) {
-                 ::mkdir(name.c_str(), 0700); ::chdir(name.c_str());
+                 ::mkdir(name.c_str(), 0700); EXPECT_EQ(::chdir(name.c_str()), 0);
              }
              testing::writeFile("BOARD.P01", Board().bytes());
              return std::string("BOARD.P01"); }, "", {}},
@@ -192,7 +192,7 @@ TEST(HostileFiles, EachEndsAsStatedAndChangesNothingElse) {
 TEST(HostileFiles, AnInputThatChangesBetweenThePassesIsAFailure) {
     // clang-format off
     const std::function<void(const std::string&)> changes[] = {
-        [](const std::string& in) { ::truncate(in.c_str(), 100); },
+        [](const std::string& in) { EXPECT_EQ(::truncate(in.c_str(), 100), 0); },
         [](const std::string& in) { testing::writeFile(in, Board().bytes() + "% more\r\n"); },
         [](const std::string& in) {  // replaced by another file of the same size
             testing::writeFile(in + "~", Board().bytes());

@@ -138,11 +138,11 @@ protected:
             case Older::Plain:
             case Older::Locked: testing::writeFile(path, "an older one\n"); break;
             case Older::HardLinkToInput:
-                ::link(dir_.file("BOARD.P01").c_str(), path.c_str());
+                EXPECT_EQ(::link(dir_.file("BOARD.P01").c_str(), path.c_str()), 0);
                 break;
             case Older::SymbolicLink:
                 testing::writeFile(dir_.file("target"), "the link's target\n");
-                ::symlink("target", path.c_str());
+                EXPECT_EQ(::symlink("target", path.c_str()), 0);
                 break;
         }
         if (older != Older::Locked) return -1;
