@@ -66,6 +66,19 @@ bool nobodyWrites(const std::string& path) {
     return !refused;
 }
 
+// A message's lines (CR or LF), trimmed, on one line: a journal reads a line as an entry.
+std::string oneLine(const std::string& text) {
+    std::string joined, part;
+    std::istringstream lines(asLines(text));
+    while (std::getline(lines, part)) {
+        while (!part.empty() && part.back() == ' ') part.pop_back();
+        if (part.empty()) continue;
+        if (!joined.empty()) joined += " / ";
+        joined += part;
+    }
+    return joined;
+}
+
 // A name the hot folder takes: a print file's, not hidden.
 bool isPrintFile(const std::string& name) {
     return !name.empty() && name[0] != '.' && outputNamesOf("/" + name, false).has_value();
@@ -157,7 +170,7 @@ private:
     // A message, one line on the error stream.
     void say(const std::string& text) {
         const std::lock_guard lock(outMutex_);
-        err_ << kProgram << ": " << asLines(text) << "\n" << std::flush;
+        err_ << kProgram << ": " << oneLine(text) << "\n" << std::flush;
     }
 
     void readSettings() {
@@ -414,18 +427,8 @@ private:
         }
         std::string line =
             std::string(how).append(": ").append(shown(name)).append(" -> ").append(folder);
-        // The message's lines, trimmed, on the one line.
-        if (std::string_view(how) == "error" && !message.empty()) {
-            std::istringstream lines(message);
-            std::string part, joined;
-            while (std::getline(lines, part)) {
-                while (!part.empty() && part.back() == ' ') part.pop_back();
-                if (part.empty()) continue;
-                if (!joined.empty()) joined += " / ";
-                joined += part;
-            }
-            line.append(": ").append(joined);
-        }
+        if (std::string_view(how) == "error" && !message.empty())
+            line.append(": ").append(oneLine(message));
         out_ << line << "\n" << std::flush;
     }
 
