@@ -55,10 +55,11 @@ struct Candidate {
 
 // Whether no one has the file open for writing, as far as the file system can say: a read
 // lease is refused while anyone does. Where leases are not offered (a network share), only the
-// settling says it.
+// settling says it; so too for a file this watcher may not open, whose conversion then says why
+// rather than the file waiting in DIR unreported.
 bool nobodyWrites(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
-    if (fd < 0) return false;
+    if (fd < 0) return true;
     const bool taken = ::fcntl(fd, F_SETLEASE, F_RDLCK) == 0;
     const bool refused = !taken && (errno == EAGAIN || errno == EBUSY);
     if (taken) ::fcntl(fd, F_SETLEASE, F_UNLCK);
@@ -407,8 +408,10 @@ private:
             say(shown(name) + ": " + why + "; it stays claimed for the next start");
             return;
         }
-        const auto wait = std::min<std::chrono::seconds>(
-            kLongestWait, std::chrono::duration_cast<std::chrono::seconds>(o_.settle) *
+        // From the settle period, but a second at the least: with a short one the watcher would
+        // otherwise copy the file to the full disk again and again without a pause.
+        const auto wait = std::min<Clock::duration>(
+            kLongestWait, std::max<Clock::duration>(o_.settle, std::chrono::seconds(1)) *
                               (1 << std::min(job.givenBack, 8)));
         say(shown(name) + ": " + why + "; it stays in " + shown(folder_.dir) +
             " to be converted again");
