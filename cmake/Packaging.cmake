@@ -1,6 +1,6 @@
-# What a Debian system expects beside the two programs (man pages, bash completion, the
-# copyright file, the changelog) and the .deb that `cpack -G DEB` makes of it all from the
-# release build.
+# What a Debian system expects beside the two programs (man pages, bash completion, the hot
+# folder's user service, the copyright file, the changelog) and the .deb that `cpack -G DEB`
+# makes of it all from the release build.
 
 set(ZARN_PACKAGING_SOURCE ${PROJECT_SOURCE_DIR}/packaging)
 set(ZARN_PACKAGING_BINARY ${PROJECT_BINARY_DIR}/packaging)
@@ -26,6 +26,15 @@ add_custom_target(zarn_man_pages ALL DEPENDS ${ZARN_MAN_FILES})
 install(FILES ${ZARN_MAN_FILES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${ZARN_PACKAGING_SOURCE}/completion/zarn1-ps-convert
         DESTINATION ${CMAKE_INSTALL_DATADIR}/bash-completion/completions)
+# The hot folder as a systemd user service, the folder its instance. systemd wants the program's
+# full path, which is known only when installing (the package installs to /usr).
+install(CODE "
+  set(ZARN_PROGRAM \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/zarn1-ps-convert\")
+  configure_file(\"${ZARN_PACKAGING_SOURCE}/systemd/zarn1-ps-hotfolder@.service.in\"
+                 \"${ZARN_PACKAGING_BINARY}/systemd/zarn1-ps-hotfolder@.service\" @ONLY)
+  file(INSTALL \"${ZARN_PACKAGING_BINARY}/systemd/zarn1-ps-hotfolder@.service\"
+       DESTINATION \"\${CMAKE_INSTALL_PREFIX}/lib/systemd/user\"
+       PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)")
 install(FILES ${ZARN_PACKAGING_SOURCE}/copyright
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/zarn1-ps-repair)
 

@@ -64,7 +64,7 @@ for f in libexec/zarn1-ps-repair/ZARN1NL.HLP libexec/zarn1-ps-repair/ZARN1UK.HLP
     share/bash-completion/completions/zarn1-ps-convert share/mime/packages/$package.xml \
     share/applications/$package.desktop share/icons/hicolor/scalable/apps/$package.svg \
     share/doc/$package/copyright share/doc/$package/changelog.gz \
-    share/lintian/overrides/$package; do
+    share/lintian/overrides/$package lib/systemd/user/zarn1-ps-hotfolder@.service; do
     listed -rw-r--r-- "$f"
 done
 for size in 16 22 24 32 48 64 128 256; do
@@ -147,6 +147,8 @@ for helper in "${helpers[@]}"; do
     expect "completion of --force= ($helper)" "$(complete_line --force =)" "a3 a4 none"
     expect "completion of --lang=u ($helper)" "$(complete_line --lang = u)" "uk"
     expect "completion of a FILE ($helper)" "$(complete_line --eps '')" "BOARD.P01 old jobs"
+    expect "completion of --watch= ($helper)" "$(complete_line --watch = '')" "old jobs"
+    expect "completion of -j ($helper)" "$(complete_line -j '')" ""
     options=" $(complete_line --) "
     for option in $(grep -o -- '--[a-z-]*=\?' <<<"$help" | sort -u); do
         [[ $options == *" $option "* ]] ||
@@ -177,6 +179,12 @@ else
     ! ldd /usr/libexec/zarn1-ps-repair/zarn1-ps-repair | grep 'not found' ||
         fail "the window program misses libraries"
     expect "man -w" "$(man -w zarn1-ps-convert)" /usr/share/man/man1/zarn1-ps-convert.1.gz
+    # The hot folder's unit as systemd reads it, for a folder with a blank in its name.
+    if command -v systemd-analyze >/dev/null; then
+        unit="$work/zarn1-ps-hotfolder@$(systemd-escape --path '/srv/hot folder').service"
+        cp /usr/lib/systemd/user/zarn1-ps-hotfolder@.service "$unit"
+        out=$(systemd-analyze verify "$unit" 2>&1) || fail "the hot folder's unit: $out"
+    fi
     grep -qx application/x-zarn1-print /usr/share/mime/types ||
         fail "the MIME database does not know application/x-zarn1-print"
     grep -q "^application/x-zarn1-print=.*$package.desktop" /usr/share/applications/mimeinfo.cache ||
