@@ -15,6 +15,7 @@ const char* const kProgram = "zarn1-ps-convert";
 
 const char* const kUsage =
     "Usage: zarn1-ps-convert [OPTIONS] FILE...\n"
+    "       zarn1-ps-convert [OPTIONS] --watch=DIR\n"
     "Repairs Zarn1 PostScript print files (*.Pxx): writes NAME_Exx.ps (print mode) or\n"
     "NAME_Exx.eps (EPS mode) and the log NAME_Exx_log.TXT beside each FILE.\n"
     "\n"
@@ -54,8 +55,8 @@ const char* const kUsage =
     "                      (--no-send-to)\n"
     "  --watch=DIR         a hot folder: convert each print file that lands in DIR once it\n"
     "                      is complete, into DIR/done or DIR/error, until stopped\n"
-    "  --settle=SECONDS    with --watch: how long a file must stay unchanged (default 2)\n"
-    "  -j, --jobs=N        conversions at once (default: the cores for --watch, else 1);\n"
+    "  --settle=SECONDS    in a hot folder: how long a file must stay unchanged (default 2)\n"
+    "  -j, --jobs=N        conversions at once (default: the cores in a hot folder, else 1);\n"
     "                      FILEs are reported in the order given\n"
     "  --json              print one JSON object a FILE (JSON Lines) instead of the paths:\n"
     "                      the files, the outcome and the measurements\n"
