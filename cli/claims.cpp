@@ -241,6 +241,19 @@ std::string readSmall(int folder, const char* name) {
     return n > 0 ? std::string(text, static_cast<std::size_t>(n)) : std::string();
 }
 
+// What the conversion wrote is on the disk before any of it is moved, so that after a power
+// loss done/ holds whole files; a disk that turns out full only now says so here. The input was
+// only moved, and may be one this watcher cannot read.
+void syncMade(int claim, const std::string& input) {
+    for (const std::string& name : filesIn(claim)) {
+        if (name == input) continue;
+        const Fd fd(::openat(claim, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        if (fd.get() >= 0 && ::fsync(fd.get()) == 0) continue;
+        if (isDiskFull(errno)) throw DiskFull("the disk is full");
+        fail("cannot write " + name);
+    }
+}
+
 // Removes an empty folder's own entries it cannot use and the folder.
 void removeClaimFolder(const std::string& path, int fd) {
     for (const std::string& name : filesIn(fd)) ::unlinkat(fd, name.c_str(), 0);
@@ -350,6 +363,7 @@ std::string Claim::publish(bool converted, const std::string& message) {
             if (name != name_ && !name.ends_with("_log.TXT")) ::unlinkat(fd_, name.c_str(), 0);
         writeDurably(fd_, name_ + ".error.txt", message + "\n");
     }
+    syncMade(fd_, name_);
     const HotFolder folder{dir_};
     const PublishLock lock(folder);
     const std::vector<std::string> set = setOf(fd_, name_);
