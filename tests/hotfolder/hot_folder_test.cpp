@@ -151,6 +151,7 @@ public:
         ::_exit(127);
     }
     ~Child() { kill(SIGKILL), exitStatus(); }
+    pid_t pid() const { return pid_; }
     void kill(int signal) const {
         if (pid_ > 0) ::kill(pid_, signal);
     }
@@ -312,6 +313,24 @@ TEST_F(HotFolder, TwoWatchersConvertEachFileOnce) {
     const std::string out = said("out", 0) + said("out", 1);
     EXPECT_EQ(lines(out), expected);
     EXPECT_EQ(std::count(out.begin(), out.end(), '\n'), kFiles);
+}
+
+// What the watcher holds does not grow with the files it has done.
+TEST_F(HotFolder, StaysWithin16MiBAfterAThousandFiles) {
+    if (ZARN_SANITIZED) GTEST_SKIP() << "a sanitizer's own memory would be counted";
+    constexpr int kFiles = 1000;
+    writeFile(scratch_.file("BOARD.P01"), sample());
+    for (int i = 0; i < kFiles; ++i)
+        fs::create_hard_link(scratch_.file("BOARD.P01"), dir_ + "/M" + std::to_string(i) + ".P01");
+    Child& w = watch();
+    ASSERT_TRUE(
+        until([&] { return inputsBelow(dir_ + "/done").size() == kFiles && empty(); }, 120s));
+    std::istringstream status(readFile("/proc/" + std::to_string(w.pid()) + "/status"));
+    std::string line;
+    while (std::getline(status, line) && !line.starts_with("VmHWM:")) {
+    }
+    ASSERT_TRUE(line.starts_with("VmHWM:"));
+    EXPECT_LE(std::stol(line.substr(6)), 16 * 1024) << line;
 }
 
 // Killed the moment a file arrives in done/, most often while the rest of its set is still on
