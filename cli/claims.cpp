@@ -15,6 +15,7 @@
 #include <utility>
 
 #include "zarn/conversion.h"
+#include "zarn/descriptor.h"
 
 namespace zarn {
 
@@ -32,26 +33,8 @@ constexpr std::time_t kMakingAge = 60;
     throw std::runtime_error(what + ": " + std::strerror(errno));
 }
 
-class Fd {
-public:
-    explicit Fd(int fd = -1) : fd_(fd) {}
-    Fd(Fd&& o) noexcept : fd_(std::exchange(o.fd_, -1)) {}
-    Fd& operator=(Fd&& o) noexcept {
-        std::swap(fd_, o.fd_);
-        return *this;
-    }
-    ~Fd() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    int release() { return std::exchange(fd_, -1); }
-
-private:
-    int fd_;
-};
-
-Fd openFolder(const std::string& path) {
-    return Fd(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+Descriptor openFolder(const std::string& path) {
+    return Descriptor(::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
 }
 
 bool isDiskFull(int error) { return error == ENOSPC || error == EDQUOT; }
@@ -93,8 +76,8 @@ bool sameBytes(int a, int b) {
 
 // Writes `bytes` as the file `name` in `folder`, on the disk before it returns.
 void writeDurably(int folder, const std::string& name, const std::string& bytes) {
-    const Fd fd(::openat(folder, name.c_str(),
-                         O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
+    const Descriptor fd(::openat(folder, name.c_str(),
+                                 O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666));
     if (fd.get() < 0 ||
         ::write(fd.get(), bytes.data(), bytes.size()) != static_cast<ssize_t>(bytes.size()) ||
         ::fsync(fd.get()) != 0) {
@@ -111,15 +94,15 @@ void writeDurably(int folder, const std::string& name, const std::string& bytes)
 class PublishLock {
 public:
     explicit PublishLock(const HotFolder& folder) {
-        fd_ = Fd(::open((folder.work() + "/" + kPublishLock).c_str(),
-                        O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
+        fd_ = Descriptor(::open((folder.work() + "/" + kPublishLock).c_str(),
+                                O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600));
         if (fd_.get() < 0) fail("cannot lock " + folder.work());
         while (::flock(fd_.get(), LOCK_EX) != 0)
             if (errno != EINTR) fail("cannot lock " + folder.work());
     }
 
 private:
-    Fd fd_;
+    Descriptor fd_;
 };
 
 // The first of base, base/2, base/3, ... (made when needed) where none of `names` is taken.
@@ -130,7 +113,7 @@ std::string freeFolder(const std::string& dir, const std::string& base,
         const std::string path = dir + "/" + relative;
         if (k > 1 && ::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
             fail("cannot make " + path);
-        const Fd folder = openFolder(path);
+        const Descriptor folder = openFolder(path);
         if (folder.get() < 0) continue;  // a file or a link of that name: the next number
         if (std::none_of(names.begin(), names.end(),
                          [&](const std::string& n) { return exists(folder.get(), n); }))
@@ -140,13 +123,14 @@ std::string freeFolder(const std::string& dir, const std::string& base,
 
 // Copies a file to another file system under a temporary name; DiskFull when it does not fit.
 void copyPart(int from, int to, const std::string& name) {
-    const Fd in(::openat(from, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const Descriptor in(::openat(from, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     struct stat st {};
     if (in.get() < 0 || ::fstat(in.get(), &st) != 0) fail("cannot read " + name);
     const std::string part = "." + name + kPart;
     ::unlinkat(to, part.c_str(), 0);
-    const Fd out(::openat(to, part.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
-                          st.st_mode & 07777));
+    const Descriptor out(::openat(to, part.c_str(),
+                                  O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC,
+                                  st.st_mode & 07777));
     if (out.get() < 0) fail("cannot write " + part);
     char buffer[1 << 16];
     int error = 0;
@@ -192,8 +176,8 @@ void moveSet(int claim, int target, const std::vector<std::string>& names) {
             break;
         }
         if (errno == EEXIST) {
-            const Fd a(::openat(claim, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
-            const Fd b(::openat(target, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+            const Descriptor a(::openat(claim, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+            const Descriptor b(::openat(target, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
             if (a.get() >= 0 && b.get() >= 0 && sameBytes(a.get(), b.get())) {
                 ::unlinkat(claim, name.c_str(), 0);
                 continue;
@@ -234,7 +218,7 @@ std::vector<std::string> setOf(int claim, const std::string& input) {
 bool isInput(const std::string& name) { return outputNamesOf("/" + name, false).has_value(); }
 
 std::string readSmall(int folder, const char* name) {
-    const Fd fd(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+    const Descriptor fd(::openat(folder, name, O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
     if (fd.get() < 0) return {};
     char text[4096];
     const ssize_t n = ::read(fd.get(), text, sizeof text);
@@ -247,7 +231,7 @@ std::string readSmall(int folder, const char* name) {
 void syncMade(int claim, const std::string& input) {
     for (const std::string& name : filesIn(claim)) {
         if (name == input) continue;
-        const Fd fd(::openat(claim, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
+        const Descriptor fd(::openat(claim, name.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC));
         if (fd.get() >= 0 && ::fsync(fd.get()) == 0) continue;
         if (isDiskFull(errno)) throw DiskFull("the disk is full");
         fail("cannot write " + name);
@@ -270,31 +254,13 @@ void prepareHotFolder(const HotFolder& folder) {
 }
 
 Claim::Claim(const HotFolder& folder, std::string path, std::string name, int fd)
-    : dir_(folder.dir), path_(std::move(path)), name_(std::move(name)), fd_(fd) {}
-
-Claim::Claim(Claim&& other) noexcept
-    : dir_(std::move(other.dir_)),
-      path_(std::move(other.path_)),
-      name_(std::move(other.name_)),
-      fd_(std::exchange(other.fd_, -1)) {}
-
-Claim& Claim::operator=(Claim&& other) noexcept {
-    std::swap(dir_, other.dir_);
-    std::swap(path_, other.path_);
-    std::swap(name_, other.name_);
-    std::swap(fd_, other.fd_);
-    return *this;
-}
-
-Claim::~Claim() {
-    if (fd_ >= 0) ::close(fd_);
-}
+    : dir_(folder.dir), path_(std::move(path)), name_(std::move(name)), folder_(fd) {}
 
 std::optional<Claim> Claim::take(const HotFolder& folder, const std::string& name) {
     // Locked before it gets the name under which an adopting watcher would look at it.
     std::string making = folder.work() + "/" + kMakingPrefix + "XXXXXX";
     if (::mkdtemp(making.data()) == nullptr) fail("cannot make a claim in " + folder.work());
-    Fd fd = openFolder(making);
+    Descriptor fd = openFolder(making);
     const std::string path = folder.work() + "/" + kClaimPrefix + making.substr(making.size() - 6);
     if (fd.get() < 0 || ::flock(fd.get(), LOCK_EX) != 0 ||
         ::rename(making.c_str(), path.c_str()) != 0) {
@@ -316,7 +282,7 @@ std::optional<Claim> Claim::take(const HotFolder& folder, const std::string& nam
 
 std::vector<Claim> Claim::adopt(const HotFolder& folder, std::vector<Finished>& finished) {
     std::vector<Claim> claims;
-    const Fd work = openFolder(folder.work());
+    const Descriptor work = openFolder(folder.work());
     DIR* listing = work.get() >= 0 ? ::opendir(folder.work().c_str()) : nullptr;
     if (listing == nullptr) return claims;
     std::vector<std::string> names;
@@ -329,7 +295,7 @@ std::vector<Claim> Claim::adopt(const HotFolder& folder, std::vector<Finished>& 
         struct stat st {};
         if (::lstat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) continue;
         if (making && std::time(nullptr) - st.st_mtime < kMakingAge) continue;
-        Fd fd = openFolder(path);
+        Descriptor fd = openFolder(path);
         if (fd.get() < 0 || ::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) continue;  // alive
         std::string input;
         for (const std::string& name : filesIn(fd.get()))
@@ -339,18 +305,18 @@ std::vector<Claim> Claim::adopt(const HotFolder& folder, std::vector<Finished>& 
             continue;
         }
         Claim claim(folder, path, input, fd.release());
-        if (const std::string target = readSmall(claim.fd_, kJournal); !target.empty()) {
+        if (const std::string target = readSmall(claim.fd(), kJournal); !target.empty()) {
             // Its set was complete and being moved: it goes on where it stopped.
             const PublishLock lock(folder);
-            const Fd into = openFolder(folder.dir + "/" + target);
+            const Descriptor into = openFolder(folder.dir + "/" + target);
             if (into.get() < 0) fail("cannot open " + target);
-            moveSet(claim.fd_, into.get(), setOf(claim.fd_, input));
-            removeClaimFolder(path, claim.fd_);
+            moveSet(claim.fd(), into.get(), setOf(claim.fd(), input));
+            removeClaimFolder(path, claim.fd());
             finished.push_back({input, target});
             continue;
         }
-        for (const std::string& name : filesIn(claim.fd_))
-            if (name != input) ::unlinkat(claim.fd_, name.c_str(), 0);
+        for (const std::string& name : filesIn(claim.fd()))
+            if (name != input) ::unlinkat(claim.fd(), name.c_str(), 0);
         claims.push_back(std::move(claim));
     }
     return claims;
@@ -359,39 +325,39 @@ std::vector<Claim> Claim::adopt(const HotFolder& folder, std::vector<Finished>& 
 std::string Claim::publish(bool converted, const std::string& message) {
     if (!converted) {
         // What a failed conversion made stands for nothing: only its log goes with the input.
-        for (const std::string& name : filesIn(fd_))
-            if (name != name_ && !name.ends_with("_log.TXT")) ::unlinkat(fd_, name.c_str(), 0);
-        writeDurably(fd_, name_ + ".error.txt", message + "\n");
+        for (const std::string& name : filesIn(fd()))
+            if (name != name_ && !name.ends_with("_log.TXT")) ::unlinkat(fd(), name.c_str(), 0);
+        writeDurably(fd(), name_ + ".error.txt", message + "\n");
     }
-    syncMade(fd_, name_);
+    syncMade(fd(), name_);
     const HotFolder folder{dir_};
     const PublishLock lock(folder);
-    const std::vector<std::string> set = setOf(fd_, name_);
+    const std::vector<std::string> set = setOf(fd(), name_);
     const std::string target = freeFolder(dir_, converted ? "done" : "error", set);
-    const Fd into = openFolder(dir_ + "/" + target);
+    const Descriptor into = openFolder(dir_ + "/" + target);
     if (into.get() < 0) fail("cannot open " + target);
     // Once the journal says where, a crash leaves the set to be moved on, not made again.
-    writeDurably(fd_, kJournal, target);
+    writeDurably(fd(), kJournal, target);
     try {
-        moveSet(fd_, into.get(), set);
+        moveSet(fd(), into.get(), set);
     } catch (const DiskFull&) {
-        ::unlinkat(fd_, kJournal, 0);
-        if (!converted) ::unlinkat(fd_, (name_ + ".error.txt").c_str(), 0);
+        ::unlinkat(fd(), kJournal, 0);
+        if (!converted) ::unlinkat(fd(), (name_ + ".error.txt").c_str(), 0);
         throw;
     }
     ::fsync(into.get());
-    removeClaimFolder(path_, fd_);
+    removeClaimFolder(path_, fd());
     return target;
 }
 
 bool Claim::giveBack() {
-    for (const std::string& name : filesIn(fd_))
-        if (name != name_) ::unlinkat(fd_, name.c_str(), 0);
-    const Fd into = openFolder(dir_);
+    for (const std::string& name : filesIn(fd()))
+        if (name != name_) ::unlinkat(fd(), name.c_str(), 0);
+    const Descriptor into = openFolder(dir_);
     if (into.get() < 0 ||
-        ::renameat2(fd_, name_.c_str(), into.get(), name_.c_str(), RENAME_NOREPLACE) != 0)
+        ::renameat2(fd(), name_.c_str(), into.get(), name_.c_str(), RENAME_NOREPLACE) != 0)
         return false;
-    removeClaimFolder(path_, fd_);
+    removeClaimFolder(path_, fd());
     return true;
 }
 

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "zarn/descriptor.h"
+
 namespace zarn {
 
 // DIR, absolute and without a trailing slash.
@@ -28,12 +30,10 @@ struct DiskFull : std::runtime_error {
 
 class Claim {
 public:
-    Claim(Claim&& other) noexcept;
-    Claim& operator=(Claim&& other) noexcept;
-    Claim(const Claim&) = delete;
-    Claim& operator=(const Claim&) = delete;
-    // Unlocks. A claim not published or given back stays, for the next watcher to adopt.
-    ~Claim();
+    // Closing the claim's folder unlocks it. A claim not published or given back stays, for the
+    // next watcher to adopt.
+    Claim(Claim&& other) noexcept = default;
+    Claim& operator=(Claim&& other) noexcept = default;
 
     // Moves DIR/<name> into a new claim, locked for this watcher; none when it is gone (another
     // watcher took it first). Throws std::runtime_error.
@@ -64,10 +64,12 @@ public:
 private:
     Claim(const HotFolder& folder, std::string path, std::string name, int fd);
 
+    int fd() const { return folder_.get(); }
+
     std::string dir_;   // DIR
     std::string path_;  // DIR/.work/claim-XXXXXX
     std::string name_;
-    int fd_ = -1;  // the claim's folder, locked while this watcher holds it
+    Descriptor folder_;  // the claim's folder, locked while this watcher holds it
 };
 
 }  // namespace zarn

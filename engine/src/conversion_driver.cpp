@@ -13,7 +13,7 @@
 
 #include "analysis_pass.h"
 #include "conversion_state.h"
-#include "descriptor.h"
+#include "zarn/descriptor.h"
 #include "ghostscript.h"
 #include "output_names.h"
 #include "page_check.h"

@@ -7,7 +7,7 @@
 #include <string>
 #include <string_view>
 
-#include "descriptor.h"
+#include "zarn/descriptor.h"
 #include "file_at.h"
 #include "output_file.h"
 

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <functional>
 
-#include "descriptor.h"
+#include "zarn/descriptor.h"
 #include "rendered_file.h"
 #include "zarn/conversion_error.h"
 #include "zarn/numbers.h"

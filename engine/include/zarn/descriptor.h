@@ -22,6 +22,7 @@ public:
     ~Descriptor() { reset(); }
 
     int get() const { return fd_; }
+    int release() { return std::exchange(fd_, -1); }
     void reset() {
         if (fd_ >= 0) ::close(fd_);
         fd_ = -1;
