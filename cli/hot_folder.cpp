@@ -19,6 +19,7 @@
 #include <map>
 #include <mutex>
 #include <ostream>
+#include <set>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -239,13 +240,11 @@ private:
     void rescan() {
         DIR* listing = ::opendir(folder_.dir.c_str());
         if (listing == nullptr) return;
-        std::vector<std::string> seen;
+        std::set<std::string> seen;
         while (const dirent* entry = ::readdir(listing))
-            if (isPrintFile(entry->d_name)) seen.emplace_back(entry->d_name);
+            if (isPrintFile(entry->d_name)) seen.emplace(entry->d_name);
         ::closedir(listing);
-        std::erase_if(candidates_, [&](const auto& c) {
-            return std::find(seen.begin(), seen.end(), c.first) == seen.end();
-        });
+        std::erase_if(candidates_, [&](const auto& c) { return !seen.contains(c.first); });
         for (const std::string& name : seen) look(name);
     }
 
