@@ -15,9 +15,9 @@
 #include <string>
 
 #include "confinement.h"
-#include "descriptor.h"
 #include "process.h"
 #include "test_support.h"
+#include "zarn/descriptor.h"
 
 namespace zarn {
 namespace {
