@@ -2,9 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <nlohmann/json.hpp>
 #include <sstream>
 
@@ -89,10 +86,6 @@ TEST(BatchConverter, ConvertsEachFileAndReportsFailuresWithTheWindowsText) {
                   ": Is the input name OK?  \nIs it really postscript, I miss something (%%)  \n");
     EXPECT_TRUE(testing::fileExists(dir.file("BAD_E01_log.TXT")));
     EXPECT_EQ(run({"--no-settings", "-q", dir.file("GOOD.P01")}).out, "");
-    std::ostringstream full, err;
-    full.setstate(std::ios::badbit);  // as /dev/full is
-    EXPECT_EQ(runBatchConverter({"--no-settings", dir.file("GOOD.P01")}, full, err), 1);
-    EXPECT_EQ(err.str(), "zarn1-ps-convert: cannot write the standard output\n");
 }
 
 // A later FILE that would replace what an earlier one wrote in this run is left alone.
@@ -108,20 +101,6 @@ TEST(BatchConverter, NoFileReplacesAnotherOfTheSameRun) {
     EXPECT_EQ(testing::readFile(dir.file("X_E01.ps")).find("% other"), std::string::npos);
 }
 
-// A relative FILE needs the working directory; without one nothing is written anywhere.
-TEST(BatchConverter, ARelativeFileNeedsAWorkingDirectory) {
-    const std::string gone = testing::ScratchDir().path();  // removed at once
-    ASSERT_EQ(::mkdir(gone.c_str(), 0700), 0);
-    ASSERT_EQ(::chdir(gone.c_str()), 0);
-    ::rmdir(gone.c_str());
-    const Outcome r = run({"--no-settings", "A.P01"});
-    EXPECT_EQ(::chdir("/"), 0);
-    EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err,
-              "zarn1-ps-convert: A.P01: Hardstikke fout!  \nEr trad een fout op, type  \n"
-              "cannot determine the working directory: No such file or directory\n");
-}
-
 TEST(BatchConverter, EveryRefusalOfADropIsReachable) {
     testing::ScratchDir dir;
     testing::writeFile(dir.file("A.P01"), testing::Board().bytes());
@@ -133,7 +112,6 @@ TEST(BatchConverter, EveryRefusalOfADropIsReachable) {
         {{"--one-drop", dir.file("A.P01"), dir.file("A.P01")}, dir.file("A.P01") + ": Sorry, 1 tegelijk!\n"},
         {{dir.path()}, dir.path() + ": Sorry alleen files, geen directories\n"},
         {{"--rich-text", "--lang=uk", dir.file("A.P01")}, dir.file("A.P01") + ": Sorry only Zarn1 *.ps files\n"},
-        {{"--crop=0.89", dir.file("A.P01")}, dir.file("A.P01") + ": Knip factor ongeldig!\n"},
     };
     // clang-format on
     for (const auto& c : cases) {
@@ -198,22 +176,21 @@ TEST(BatchConverter, JsonRecordKeepsANameThatIsNotUtf8) {
     board.window = {"0.64 zarn_units scale", "0 0 translate"};
     testing::writeFile(name, board.bytes());
     const Outcome r = run({"--no-settings", "--json", name, dir.file("GONE.P01"), dir.path()});
-    std::istringstream lines(r.out);
-    std::string first, second, third;
-    std::getline(lines, first);
-    std::getline(lines, second);
-    std::getline(lines, third);
-    const auto record = nlohmann::json::parse(first);
+    std::vector<std::string> lines;
+    std::istringstream out(r.out);
+    for (std::string line; std::getline(out, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 3u) << r.out;
+    const auto record = nlohmann::json::parse(lines[0]);
     std::string bytes;
     const std::string hex = record["input_hex"];
     for (std::size_t i = 0; i < hex.size(); i += 2)
         bytes += static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16));
     EXPECT_EQ(bytes, name);
-    EXPECT_EQ(record["outcome"], "converted");
     EXPECT_EQ(record["page_box"].size(), 4u);
-    EXPECT_EQ(first.find("\"scale\":0.64,") != std::string::npos, true) << first;
-    EXPECT_EQ(nlohmann::json::parse(second)["outcome"], "error exit");
-    EXPECT_EQ(nlohmann::json::parse(third)["outcome"], "refused");
+    EXPECT_NE(lines[0].find("\"scale\":0.64,"), std::string::npos) << lines[0];
+    const char* outcomes[] = {"converted", "error exit", "refused"};
+    for (std::size_t i = 0; i < 3; ++i)
+        EXPECT_EQ(nlohmann::json::parse(lines[i])["outcome"], outcomes[i]) << lines[i];
     EXPECT_EQ(r.status, 1);
 }
 
