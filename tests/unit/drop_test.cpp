@@ -89,38 +89,15 @@ TEST(Drop, NamesOfOutputAndLog) {
 }
 
 TEST(Drop, BadNamesEndInTheErrorExit) {
-    const struct {
-        const char* name;
-        const char* message;
-        // clang-format off
-    } cases[] = {
-        {"BOARD.ps", "Is de invoernaam wel OK?  \rIk verwacht een standaard Zarn1 PS = *.Pxx bestand "},
-        {"BOARD_E01.eps", "Is de invoernaam wel OK?  \rIk verwacht een standaard Zarn1 PS = *.Pxx bestand "},
-        {"BOARD.P2", "Is de invoernaam wel OK?  \rIk verwacht een standaard Zarn1 PS = *.Pxx bestand "},
-        {"BOARD", "Is de invoernaam wel OK?  \rIk verwacht een standaard Zarn1 PS = *.Pxx bestand "},
-        {"P", "Is de invoernaam wel OK?  \rIk verwacht een standaard Zarn1 PS = *.Pxx bestand "},
-    };
-    // clang-format on
     ScratchDir dir;
-    for (const auto& c : cases) {
-        const Converted got = testing::convert(dir, Board().bytes(), quietSettings(), c.name);
-        EXPECT_EQ(got.result.outcome, DropOutcome::ErrorExit) << c.name;
-        EXPECT_EQ(got.result.message, c.message) << c.name;
+    for (const char* name : {"BOARD.ps", "BOARD_E01.eps", "BOARD.P2", "BOARD", "P"}) {
+        const Converted got = testing::convert(dir, Board().bytes(), quietSettings(), name);
+        EXPECT_EQ(got.result.outcome, DropOutcome::ErrorExit) << name;
+        EXPECT_EQ(got.result.message,
+                  "Is de invoernaam wel OK?  \rIk verwacht een standaard Zarn1 PS = *.Pxx bestand ")
+            << name;
+        EXPECT_EQ(got.platform.messages.at(0).title, "Fout !") << name;
     }
-}
-
-TEST(Drop, ASecondRunIsRefusedAfterTheLogFrame) {
-    ScratchDir dir;
-    const Converted first = testing::convert(dir, Board().bytes(), quietSettings());
-    ASSERT_EQ(first.result.outcome, DropOutcome::Completed);
-    JobSettings uk = quietSettings();
-    uk.LANG = "UK";
-    const Converted again = testing::convert(dir, first.output, uk, "AGAIN.P01");
-    EXPECT_EQ(again.result.message,
-              "Is the inputfilename OK?  \rThis is the second time, don't do that...  ");
-    EXPECT_EQ(again.platform.messages.at(0).title, "Error !");
-    EXPECT_EQ(again.logLines().size(), 9u) << "the frame, and nothing after it";
-    EXPECT_EQ(again.output, "");
 }
 
 TEST(Drop, FinishOpensTheLogAndConfirms) {
