@@ -23,6 +23,7 @@
 #include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <vector>
 
 #include "process.h"
@@ -236,16 +237,12 @@ TEST_F(HotFolder, TakesFilesOnlyWhenCompleteAndSortsThemOut) {
     EXPECT_TRUE(out.contains("done: GOOD.P01 -> done") && out.contains("done: SLOW.P03 -> done"));
     EXPECT_TRUE(out.rbegin()->starts_with("error: BAD.P02 -> error: ")) << said("out");
     // The input last: whoever takes it from done/ finds its set complete.
-    Names seen;
-    for (const std::string& name : arrivals.next()) {
-        if (isInput(name)) {
-            const std::string stem = name.substr(0, name.find('.')),
-                              n = name.substr(name.size() - 2);
-            EXPECT_TRUE(seen.contains(stem + "_E" + n + ".ps") &&
-                        seen.contains(stem + "_E" + n + "_log.TXT"))
-                << name << " came before its output";
-        }
-        seen.insert(name);
+    const std::vector<std::string> order = arrivals.next();
+    for (auto it = order.begin(); it != order.end(); ++it) {
+        if (!isInput(*it)) continue;
+        const std::string set = it->substr(0, it->find('.')) + "_E";  // its output and its log
+        EXPECT_EQ(std::count_if(order.begin(), it, [&](auto& n) { return n.starts_with(set); }), 2)
+            << *it << " came before its output";
     }
 }
 
@@ -255,11 +252,9 @@ TEST_F(HotFolder, SameNameAgainGoesToTheNextNumberedFolder) {
     ASSERT_TRUE(until([&] { return said("out") == "done: BOARD.P01 -> done\n"; }));
     drop("BOARD.P01", sample());
     ASSERT_TRUE(until([&] { return lines(said("out")).contains("done: BOARD.P01 -> done/2"); }));
-    const Names set{"BOARD.P01", "BOARD_E01.ps", "BOARD_E01_log.TXT"};
-    Names both = set;
-    both.insert("2");
-    for (const std::string& name : set) both.insert("2/" + name);
-    EXPECT_EQ(tree(dir_ + "/done"), both);
+    EXPECT_EQ(tree(dir_ + "/done"),
+              (Names{"BOARD.P01", "BOARD_E01.ps", "BOARD_E01_log.TXT", "2", "2/BOARD.P01",
+                     "2/BOARD_E01.ps", "2/BOARD_E01_log.TXT"}));
 }
 
 TEST_F(HotFolder, UnreadableFileGoesToErrorWithItsReason) {
@@ -278,13 +273,7 @@ TEST_F(HotFolder, FullDiskLeavesTheInputInTheFolderUntilThereIsRoom) {
     if (::mount("tmpfs", done.c_str(), "tmpfs", 0, "size=256k") != 0)
         GTEST_SKIP() << "cannot mount a file system on done/: " << std::strerror(errno);
     mounted_ = true;
-    {
-        const int fd = ::open((done + "/FILLER").c_str(), O_WRONLY | O_CREAT, 0644);
-        const std::string block(4096, 'x');
-        while (::write(fd, block.data(), block.size()) > 0) {
-        }
-        ::close(fd);
-    }
+    testing::run({"dd", "if=/dev/zero", "of=" + done + "/FILLER", "bs=4k"});  // until it is full
     watch();
     drop("BOARD.P01", sample());
     ASSERT_TRUE(
@@ -325,12 +314,10 @@ TEST_F(HotFolder, StaysWithin16MiBAfterAThousandFiles) {
     Child& w = watch();
     ASSERT_TRUE(
         until([&] { return inputsBelow(dir_ + "/done").size() == kFiles && empty(); }, 120s));
-    std::istringstream status(readFile("/proc/" + std::to_string(w.pid()) + "/status"));
-    std::string line;
-    while (std::getline(status, line) && !line.starts_with("VmHWM:")) {
-    }
-    ASSERT_TRUE(line.starts_with("VmHWM:"));
-    EXPECT_LE(std::stol(line.substr(6)), 16 * 1024) << line;
+    const std::string status = readFile("/proc/" + std::to_string(w.pid()) + "/status");
+    const std::size_t peak = status.find("\nVmHWM:");
+    ASSERT_NE(peak, std::string::npos) << status;
+    EXPECT_LE(std::stol(status.substr(peak + 7)), 16 * 1024) << status.substr(peak, 30);
 }
 
 // Killed the moment a file arrives in done/, most often while the rest of its set is still on
@@ -423,22 +410,20 @@ TEST_P(Jobs, SameAsOneAtATime) {
     for (const char* name : {"A.P01", "B.P03", "C.P04"}) writeFile(dir.file(name), sample());
     writeFile(dir.file("BAD.P02"), kNotPrint);
     const Names inputs = tree(dir.path());
-    std::vector<std::pair<testing::RunResult, std::map<std::string, std::string>>> runs;
+    // Status, stdout, stderr and the files written, with their bytes.
+    std::vector<std::tuple<int, std::string, std::string, std::map<std::string, std::string>>> runs;
     for (const char* jobs : {"1", "2"}) {
         std::vector<std::string> argv{ZARN_CONVERTER, "--no-settings", "-j", jobs};
         for (const std::string& a : GetParam().args)
             argv.push_back(a.starts_with('-') ? a : dir.file(a));
-        std::map<std::string, std::string> files;
         const testing::RunResult r = testing::run(argv);
+        std::map<std::string, std::string> files;
         for (const std::string& name : tree(dir.path()))
             if (!inputs.contains(name))
                 files[name] = readFile(dir.file(name)), fs::remove(dir.file(name));
-        runs.emplace_back(r, files);
+        runs.emplace_back(r.status, r.out, r.err, files);
     }
-    EXPECT_EQ(runs[0].first.status, runs[1].first.status);
-    EXPECT_EQ(runs[0].first.out, runs[1].first.out);
-    EXPECT_EQ(runs[0].first.err, runs[1].first.err);
-    EXPECT_EQ(runs[0].second, runs[1].second);
+    EXPECT_EQ(runs[0], runs[1]);
 }
 
 INSTANTIATE_TEST_SUITE_P(
