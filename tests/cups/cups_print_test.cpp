@@ -34,13 +34,6 @@ constexpr const char* kSample = ZARN_SAMPLE;
 // *cupsFilter line CUPS sends it PostScript through pstops alone, as it does for a typesetter.
 constexpr const char* kPpd = R"ppd(*PPD-Adobe: "4.3"
 *FormatVersion: "4.3"
-*FileVersion: "1.0"
-*LanguageVersion: English
-*LanguageEncoding: ISOLatin1
-*PCFileName: "ZARNTEST.PPD"
-*Manufacturer: "Zarn test"
-*Product: "(Zarn test typesetter)"
-*ModelName: "Zarn test typesetter"
 *NickName: "Zarn test typesetter"
 *PSVersion: "(3010.000) 0"
 *LanguageLevel: "3"
@@ -98,15 +91,10 @@ public:
             "DataDir /usr/share/cups\nServerBin /usr/lib/cups\nFileDevice Yes\n"
             "Sandboxing Relaxed\nServerRoot " +
             root + "\n";
-        for (const auto& [key, sub] : {std::pair("RequestRoot", "spool"),
-                                       {"TempDir", "tmp"},
-                                       {"StateDir", "state"},
-                                       {"CacheDir", "cache"},
-                                       {"AccessLog", "log/access_log"},
-                                       {"ErrorLog", "log/error_log"},
-                                       {"PageLog", "log/page_log"},
-                                       {"Printcap", "printcap"}})
-            files += std::string(key) + " " + dir_.file(sub) + "\n";
+        std::istringstream paths(
+            "RequestRoot spool TempDir tmp StateDir state CacheDir cache AccessLog log/access_log "
+            "ErrorLog log/error_log PageLog log/page_log Printcap printcap");
+        for (std::string key, sub; paths >> key >> sub;) files += key + " " + dir_.file(sub) + "\n";
         writeFile(dir_.file("cups-files.conf"), files);
         writeFile(
             dir_.file("cupsd.conf"),
@@ -239,11 +227,6 @@ Rendered render(const std::string& file) {
     return out;
 }
 
-// BOARD.P01 -> BOARD_E01.ps, beside it.
-std::string outputOf(const std::string& input) {
-    return input.substr(0, input.size() - 4) + "_E" + input.substr(input.size() - 2) + ".ps";
-}
-
 class CupsTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -273,14 +256,13 @@ struct Print {
     const char* input;                 // a file name; a generated board when it ends in 7
     std::vector<std::string> options;  // the converter's
     bool sentByConverter;              // --send-to, instead of lp
-    bool arrivesAsDrawn = true;        // false: what arrives is not what was drawn
 };
 
 void PrintTo(const Print& p, std::ostream* os) { *os << p.name; }
 
 const std::vector<std::string> kA3Turned{"--dsc", "--force=a3", "--rotate", "--crop=0.95"};
-const std::vector<std::string> kGenerated{"--seed=12", "--version7", "--scale=2",
-                                          "--origin=800,1200", "--size=30000"};
+const std::vector<std::string> kGenerate{ZARN_GENERATOR, "--seed=12",         "--version7",
+                                         "--scale=2",    "--origin=800,1200", "--size=30000"};
 
 // clang-format off
 const Print kPrints[] = {
@@ -292,8 +274,6 @@ const Print kPrints[] = {
     {"generated_a3_turned_cropped", "GEN.P07", kA3Turned, false},
     // A name in Latin-1, as older systems wrote them.
     {"sent_by_the_converter", "KAART\xC9.P01", {"--send-to=zarn"}, true},
-    // Without DSC the spooler's own page set-up comes after the scale, which it undoes.
-    {"without_dsc_arrives_too_large", "BOARD.P01", {}, false, false},
 };
 // clang-format on
 
@@ -303,8 +283,7 @@ TEST_P(Printed, ArrivesAsTheOutputRendersDirectly) {
     const Print& p = GetParam();
     const std::string input = dir_.file(p.input);
     if (input.ends_with('7')) {
-        std::vector<std::string> argv{ZARN_GENERATOR};
-        argv.insert(argv.end(), kGenerated.begin(), kGenerated.end());
+        std::vector<std::string> argv = kGenerate;
         argv.push_back(input);
         ASSERT_EQ(run(argv).status, 0);
     } else {
@@ -312,17 +291,16 @@ TEST_P(Printed, ArrivesAsTheOutputRendersDirectly) {
     }
     const RunResult converted = convert(input, p.options);
     ASSERT_EQ(converted.status, 0) << converted.err;
-    const std::string output = outputOf(input);
+    // BOARD.P01 -> BOARD_E01.ps, beside it.
+    const std::string output =
+        input.substr(0, input.size() - 4) + "_E" + input.substr(input.size() - 2) + ".ps";
 
     int job = 0;
     if (p.sentByConverter) {
-        // The job, as the print system names it, ends stdout and the log.
+        // The job, as the print system names it, ends stdout.
         job = std::atoi(converted.out.c_str() + converted.out.rfind("\nzarn-") + 6);
         EXPECT_TRUE(converted.out.ends_with("\nzarn-" + std::to_string(job) + "\n"))
             << converted.out;
-        EXPECT_TRUE(
-            readFile(output.substr(0, output.size() - 3) + "_log.TXT")
-                .ends_with(" Sent to print queue zarn as job " + std::to_string(job) + "\r\n"));
     } else {
         const RunResult lp = run({"lp", "-d", kQueue, output});
         ASSERT_EQ(lp.status, 0) << lp.err;
@@ -340,10 +318,6 @@ TEST_P(Printed, ArrivesAsTheOutputRendersDirectly) {
         EXPECT_EQ(ended.name, "KAART\xC3\x89.P01");
         EXPECT_EQ(ended.media, "Custom." + std::to_string(static_cast<int>(direct.page[0])) + "x" +
                                    std::to_string(static_cast<int>(direct.page[1])));
-    }
-    if (!p.arrivesAsDrawn) {
-        EXPECT_GT(arrived.ink[2] - arrived.ink[0], 1.4 * (direct.ink[2] - direct.ink[0]));
-        return;
     }
     for (int i = 0; i < 2; ++i) EXPECT_NEAR(arrived.page[i], direct.page[i], 1);
     for (int i = 0; i < 4; ++i) EXPECT_NEAR(arrived.ink[i], direct.ink[i], 1);
