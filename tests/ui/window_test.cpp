@@ -120,6 +120,16 @@ protected:
     std::unique_ptr<MainWindow> w;
 };
 
+// A press and a release at `at` on `target`, queued to its window as the desktop queues them.
+void postClick(QWidget* target, QPointF at) {
+    QWidget* window = target->window();
+    at = target->mapTo(window, at);
+    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
+        QCoreApplication::postEvent(
+            window->windowHandle(),
+            new QMouseEvent(type, at, window->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, {}));
+}
+
 // The settings file and a list of clicks leave every widget as they leave the model.
 TEST_F(WindowTest, WidgetsMirrorTheModel) {
     open("WRONG = 1\r\nFORCEA4 = 1\r\nMARGINWIDTH = 7\r\nCYAN = 1\r\n");
@@ -193,20 +203,18 @@ TEST_F(WindowTest, DropsReachTheConversion) {
     const QByteArray board = "file://" + folder + "/BOARD.P01\r\n";
     // The URI list dragged or the FILEs of the command line, the rich text dragged, and the
     // engine's answer; none: nothing reaches it.
-    const std::tuple<QByteArray, std::vector<std::string>, const char*, std::optional<DropOutcome>>
-        rows[] = {
-            {board + board, {}, nullptr, DropOutcome::SeveralFiles},
-            {board, {}, "{\\rtf1 board}", DropOutcome::RichText},
-            {{}, {}, nullptr, std::nullopt},  // dragged words only, and no FILE
-            {"https://example.org/BOARD.P01\r\nfile://elsewhere" + folder + "/BOARD.P01\r\n",
-             {},
-             nullptr,
-             std::nullopt},
-            {"file://localhost" + folder + "/caf%E9.P01\r\n", {}, nullptr, DropOutcome::Completed},
-            {board, {}, nullptr, DropOutcome::Completed},
-            {{}, {latin1, latin1}, nullptr, DropOutcome::SeveralFiles},
-            {{}, {latin1}, nullptr, DropOutcome::Completed},
-        };
+    // clang-format off
+    const std::tuple<QByteArray, std::vector<std::string>, const char*, std::optional<DropOutcome>> rows[] = {
+        {board + board, {}, nullptr, DropOutcome::SeveralFiles},
+        {board, {}, "{\\rtf1 board}", DropOutcome::RichText},
+        {{}, {}, nullptr, std::nullopt},  // dragged words only, and no FILE
+        {"https://example.org/BOARD.P01\r\nfile://elsewhere" + folder + "/BOARD.P01\r\n", {}, nullptr, std::nullopt},
+        {"file://localhost" + folder + "/caf%E9.P01\r\n", {}, nullptr, DropOutcome::Completed},
+        {board, {}, nullptr, DropOutcome::Completed},
+        {{}, {latin1, latin1}, nullptr, DropOutcome::SeveralFiles},
+        {{}, {latin1}, nullptr, DropOutcome::Completed},
+    };
+    // clang-format on
     for (const auto& [uriList, files, richText, outcome] : rows) {
         SCOPED_TRACE(uriList.toStdString() + std::to_string(files.size()));
         open("MARGINLENGTH = 5\r\nBLUE = 1\r\n", "", files);
@@ -255,11 +263,7 @@ TEST_F(WindowTest, AConversionShowsProgressAndDiscardsInput) {
     auto queueInput = [&] {
         QCoreApplication::postEvent(w->windowHandle(),
                                     new QKeyEvent(QEvent::KeyPress, Qt::Key_7, {}, "7"));
-        const QPointF at = box->mapTo(w.get(), QPointF(6, box->height() / 2));
-        for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
-            QCoreApplication::postEvent(
-                w->windowHandle(),
-                new QMouseEvent(type, at, w->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, {}));
+        postClick(box, QPointF(6, box->height() / 2));
         QCoreApplication::postEvent(w->windowHandle(), new QCloseEvent);
     };
     QMimeData data;
@@ -307,11 +311,7 @@ TEST_F(WindowTest, AConversionLeavesOtherWindowsToTheUser) {
     w->cmdJezusmina_Click();
     ASSERT_TRUE(w->helpViewer() && QTest::qWaitForWindowExposed(&box));
     QAbstractButton* ok = box.button(QMessageBox::Ok);
-    const QPointF at = ok->mapTo(&box, QPointF(ok->rect().center()));
-    for (const QEvent::Type type : {QEvent::MouseButtonPress, QEvent::MouseButtonRelease})
-        QCoreApplication::postEvent(
-            box.windowHandle(),
-            new QMouseEvent(type, at, box.mapToGlobal(at), Qt::LeftButton, Qt::LeftButton, {}));
+    postClick(ok, QPointF(ok->rect().center()));
     QCoreApplication::postEvent(w->helpViewer()->windowHandle(), new QCloseEvent);
     QCoreApplication::processEvents();
     EXPECT_EQ(box.clickedButton(), ok);
@@ -366,18 +366,15 @@ TEST_F(WindowTest, ACheckKeepsTheWindowPaintedAndAClosedWindowEndsIt) {
 // its control.
 TEST_F(WindowTest, CaptionsBreakWhereTheirSpacesSay) {
     // The settings file, a control, and the lines it shows.
+    // clang-format off
     const std::tuple<const char*, const char*, const char*> rows[] = {
-        {nullptr, "Label3",
-         "|Input    =    *.P*|ZARN1 postscript file||Output = *_E*.ps /.eps|postscript of  EPS  "
-         "file"},
+        {nullptr, "Label3", "|Input    =    *.P*|ZARN1 postscript file||Output = *_E*.ps /.eps|postscript of  EPS  file"},
         {nullptr, "Label10", "NO Pagebounding|NO Statusdict|NO Showpage"},
         {nullptr, "Label11", "Plus Pagebounding|en Statusdict"},
         {nullptr, "optAfdruk_0", "EPS Mode|voor 2e file"},
-        {"", "Label3",
-         "|Input  =  *.P*|ZARN1 postscript file||Output = *_E*.ps /.eps|postscript  of  EPS file"},
-        {"COUNTRY = 44\r\n", "Label3",
-         "|Input    =    *.P*|ZARN1 postscript file||Output = *_E*.ps /.eps|postscript  or  EPS "
-         "file"}};
+        {"", "Label3", "|Input  =  *.P*|ZARN1 postscript file||Output = *_E*.ps /.eps|postscript  of  EPS file"},
+        {"COUNTRY = 44\r\n", "Label3", "|Input    =    *.P*|ZARN1 postscript file||Output = *_E*.ps /.eps|postscript  or  EPS file"}};
+    // clang-format on
     for (const auto& [ini, name, lines] : rows) {
         open(ini);
         QWidget* control = find(name);
