@@ -194,7 +194,8 @@ Qt::DropAction dragAndDrop(QWidget* zone, QMimeData* data,
 }
 
 // What the desktop drops, or the command line names, reaches the engine as one drop: names
-// byte for byte, with the window's values of that moment.
+// byte for byte, with the window's values of that moment; a job for a print queue leaves
+// through the window's platform, past what holds the window while it converts.
 TEST_F(WindowTest, DropsReachTheConversion) {
     const std::string latin1 = dir.file("caf\xe9.P01");
     testing::writeFile(dir.file("BOARD.P01"), testing::Board().bytes());
@@ -217,7 +218,7 @@ TEST_F(WindowTest, DropsReachTheConversion) {
     // clang-format on
     for (const auto& [uriList, files, richText, outcome] : rows) {
         SCOPED_TRACE(uriList.toStdString() + std::to_string(files.size()));
-        open("MARGINLENGTH = 5\r\nBLUE = 1\r\n", "", files);
+        open("MARGINLENGTH = 5\r\nBLUE = 1\r\nQUEUE = typesetter\r\n", "", files);
         QMimeData data;
         data.setText(QStringLiteral("BOARD.P01"));
         if (!uriList.isEmpty()) data.setData(QStringLiteral("text/uri-list"), uriList);
@@ -229,7 +230,11 @@ TEST_F(WindowTest, DropsReachTheConversion) {
         EXPECT_EQ(w->lastDrop() ? std::optional(w->lastDrop()->outcome) : std::nullopt, outcome);
         EXPECT_EQ(w->settings().Text_eind, outcome ? "5" : "10");
         EXPECT_EQ(w->settings().colourTicked[2], outcome.has_value());
+        EXPECT_EQ(w->lastDrop() ? w->lastDrop()->print_job : 0,
+                  outcome == DropOutcome::Completed ? platform.printAnswer.job : 0);
     }
+    ASSERT_EQ(platform.sent.size(), 3u) << messages();
+    EXPECT_EQ(platform.sent[0].first.queue, "typesetter");
     EXPECT_TRUE(testing::fileExists(dir.file("caf\xe9_E01.ps")));
     open();  // a source offering only a move would delete the input once the drop is taken
     QMimeData moved;
@@ -238,16 +243,6 @@ TEST_F(WindowTest, DropsReachTheConversion) {
     EXPECT_FALSE(w->lastDrop());
     EXPECT_EQ(platform.ended, 0);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-}
-
-// A job for a print queue leaves through the window's platform, past what holds the window
-// while it converts.
-TEST_F(WindowTest, AJobForAQueueReachesThePlatform) {
-    testing::writeFile(dir.file("BOARD.P01"), testing::Board().bytes());
-    open("QUEUE = typesetter\r\n", "", {dir.file("BOARD.P01")});
-    ASSERT_EQ(platform.sent.size(), 1u) << messages();
-    EXPECT_EQ(platform.sent[0].first.queue, "typesetter");
-    EXPECT_EQ(w->lastDrop()->print_job, platform.printAnswer.job);
 }
 
 // While a conversion holds the window, what the user does to it is discarded, not applied
@@ -395,12 +390,13 @@ TEST_F(WindowTest, LanguageReachesCaptionsAndHelp) {
     for (const ColourBox& box : kColourBoxes) keys.push_back(box.settingsKey);
     testing::writeFile(dir.file("ZARN1NL.HLP"), "<p>alleen Nederlands</p>");
     // The settings file, the captions it leads to, where the help is and what the button shows.
+    // clang-format off
     const std::tuple<const char*, CaptionSet, const char*, const char*, const char*> rows[] = {
         {nullptr, CaptionSet::BuiltIn, ZARN_HELP_DIR, "ZARN1 PS repair - Hulp", ""},
         {"%% no key\r\n", CaptionSet::NL, ZARN_HELP_DIR, "ZARN1 PS repair - Hulp", ""},
         {"COUNTRY = 44\r\n", CaptionSet::UK, ZARN_HELP_DIR, "ZARN1 PS repair - Help", ""},
-        {"COUNTRY = 44\r\n", CaptionSet::UK, "", "",
-         "Error ! (stop) Something is wrong!   \rHelp file ZARN1UK.HLP not found  \r\n"}};
+        {"COUNTRY = 44\r\n", CaptionSet::UK, "", "", "Error ! (stop) Something is wrong!   \rHelp file ZARN1UK.HLP not found  \r\n"}};
+    // clang-format on
     for (const auto& [ini, set, helpDir, title, message] : rows) {
         open(ini, helpDir);
         for (const Caption& caption : captions(set)) {
