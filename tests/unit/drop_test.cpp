@@ -146,18 +146,16 @@ TEST(Drop, AFinishedJobGoesToItsPrintQueue) {
         int job;
         const char* failure;
         const char* says;  // the message; @ for the input
+        // clang-format off
     } rows[] = {
-        {"sent", false, false, 42, "",
-         "Conversion completed ! \rSent to print queue typesetter as job 42"},
-        {"a rotated page is sent as set up", false, true, 7, "",
-         "Conversion completed ! \rSent to print queue typesetter as job 7"},
+        {"sent", false, false, 42, "", "Conversion completed ! \rSent to print queue typesetter as job 42"},
+        {"a rotated page is sent as set up", false, true, 7, "", "Conversion completed ! \rSent to print queue typesetter as job 7"},
         {"refused", false, false, 0, "The printer or class does not exist.",
-         "Totally wrong!  \rSomething went wrong, type  \rthe job was not sent to the print queue "
-         "typesetter: The printer or class does not exist. (@)"},
+         "Totally wrong!  \rSomething went wrong, type  \rthe job was not sent to the print queue typesetter: The printer or class does not exist. (@)"},
         {"EPS mode", true, false, 42, "",
-         "Totally wrong!  \rSomething went wrong, type  \ran EPS output is not sent to a print "
-         "queue: print mode is (@)"},
+         "Totally wrong!  \rSomething went wrong, type  \ran EPS output is not sent to a print queue: print mode is (@)"},
     };
+    // clang-format on
     for (const auto& row : rows) {
         SCOPED_TRACE(row.what);
         ScratchDir dir;
