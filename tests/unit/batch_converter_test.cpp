@@ -5,18 +5,16 @@
 #include <nlohmann/json.hpp>
 #include <sstream>
 
+#include "process.h"
 #include "test_support.h"
 #include "zarn/version.h"
 
 namespace zarn {
 namespace {
 
-struct Outcome {
-    int status;
-    std::string out, err;
-};
+using testing::RunResult;
 
-Outcome run(std::vector<std::string> args) {
+RunResult run(std::vector<std::string> args) {
     std::ostringstream out, err;
     const int status = runBatchConverter(args, out, err);
     return {status, out.str(), err.str()};
@@ -56,7 +54,7 @@ TEST(BatchConverter, CommandLine) {
     };
     // clang-format on
     for (const auto& c : cases) {
-        const Outcome r = run(c.args);
+        const RunResult r = run(c.args);
         EXPECT_EQ(r.status, c.status) << c.says;
         if (c.status == 2) {
             EXPECT_EQ(r.err.rfind(std::string("zarn1-ps-convert: ") + c.says, 0), 0u) << r.err;
@@ -75,8 +73,8 @@ TEST(BatchConverter, ConvertsEachFileAndReportsFailuresWithTheWindowsText) {
     testing::Board bad;
     bad.end = "%%EOF";
     testing::writeFile(dir.file("BAD.P01"), bad.bytes());
-    const Outcome r = run({"--no-settings", "--lang", "uk", "--crop", "0.95", dir.file("BAD.P01"),
-                           dir.file("GOOD.P01"), dir.file("LINE\nFEED.P01")});
+    const RunResult r = run({"--no-settings", "--lang", "uk", "--crop", "0.95", dir.file("BAD.P01"),
+                             dir.file("GOOD.P01"), dir.file("LINE\nFEED.P01")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.out, dir.file("GOOD_E01.ps") + "\n" + dir.file("GOOD_E01_log.TXT") + "\n'" +
                          dir.file("LINE") + "'$'\\012''FEED_E01.ps'\n'" + dir.file("LINE") +
@@ -93,7 +91,7 @@ TEST(BatchConverter, NoFileReplacesAnotherOfTheSameRun) {
     testing::ScratchDir dir;
     testing::writeFile(dir.file("X.P01"), testing::Board().bytes());
     testing::writeFile(dir.file("X.Q01"), testing::Board().bytes() + "% other\r\n");
-    const Outcome r = run({"--no-settings", dir.file("X.P01"), dir.file("X.Q01")});
+    const RunResult r = run({"--no-settings", dir.file("X.P01"), dir.file("X.Q01")});
     EXPECT_EQ(r.status, 1);
     EXPECT_EQ(r.err, "zarn1-ps-convert: " + dir.file("X.Q01") +
                          ": not converted: its output or log was written for " + dir.file("X.P01") +
@@ -117,7 +115,7 @@ TEST(BatchConverter, EveryRefusalOfADropIsReachable) {
     for (const auto& c : cases) {
         std::vector<std::string> args{"--no-settings"};
         args.insert(args.end(), c.args.begin(), c.args.end());
-        const Outcome r = run(args);
+        const RunResult r = run(args);
         EXPECT_EQ(r.status, 1);
         EXPECT_EQ(r.err, "zarn1-ps-convert: " + c.err);
     }
@@ -175,7 +173,7 @@ TEST(BatchConverter, JsonRecordKeepsANameThatIsNotUtf8) {
     testing::Board board;
     board.window = {"0.64 zarn_units scale", "0 0 translate"};
     testing::writeFile(name, board.bytes());
-    const Outcome r = run({"--no-settings", "--json", name, dir.file("GONE.P01"), dir.path()});
+    const RunResult r = run({"--no-settings", "--json", name, dir.file("GONE.P01"), dir.path()});
     std::vector<std::string> lines;
     std::istringstream out(r.out);
     for (std::string line; std::getline(out, line);) lines.push_back(line);
