@@ -104,8 +104,9 @@ public:
                 "  <Limit All>\n    Order allow,deny\n    Allow all\n  </Limit>\n</Policy>\n");
         writeFile(dir_.file("typesetter.ppd"), kPpd);
 
-        const std::string cupsd = program().value_or("cupsd"), conf = dir_.file("cupsd.conf"),
-                          confFiles = dir_.file("cups-files.conf"), out = dir_.file("log/stdout");
+        const std::string cupsd = systemProgram("cupsd").value_or("cupsd"),
+                          conf = dir_.file("cupsd.conf"), confFiles = dir_.file("cups-files.conf"),
+                          out = dir_.file("log/stdout");
         const char* argv[] = {cupsd.c_str(),     "-f",   "-c", conf.c_str(), "-s",
                               confFiles.c_str(), nullptr};
         const pid_t parent = ::getpid();
@@ -143,7 +144,6 @@ public:
     }
     ~PrivateCupsd() { stop(); }
 
-    static std::optional<std::string> program() { return systemProgram("cupsd"); }
     std::string socket() const { return dir_.file("cups.sock"); }
     std::string printed() const { return dir_.file("out/printed.ps"); }
 
@@ -230,7 +230,7 @@ Rendered render(const std::string& file) {
 class CupsTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        if (!PrivateCupsd::program())
+        if (!systemProgram("cupsd"))
             GTEST_SKIP() << "cupsd is not installed: the Debian package cups-daemon (with "
                             "cups-client and cups-core-drivers; scripts/setup.sh installs them)";
         cupsd_.emplace();
