@@ -624,31 +624,6 @@ Box shownBox(const std::string& output, const Mode& mode) {
     return headerBox(output, mode.eps ? "%%BoundingBox: " : "%%PageBoundingBox: ");
 }
 
-TEST_F(GhostscriptTest, PdfPageIsTheOutputsPage) {
-    if (!findInPath("pdfinfo")) GTEST_SKIP() << "pdfinfo is not in PATH: install poppler-utils";
-    const std::string input = materialise(inputs().front());
-    const struct {
-        Mode mode;
-        const char* size;  // pdfinfo's; none: as the output's page or box
-    } cases[] = {
-        {kPrint, nullptr}, {kA4, "595 x 841 pts"}, {kA3, "799 x 1130 pts"}, {kEps, nullptr}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.mode.name);
-        const std::string output = convert(input, with(c.mode, "--pdf"));
-        ASSERT_FALSE(output.empty());
-        const Box b = shownBox(output, c.mode);
-        const std::string size = std::to_string(static_cast<int>(b.urx - b.llx)) + " x " +
-                                 std::to_string(static_cast<int>(b.ury - b.lly)) + " pts";
-        if (c.size) {
-            EXPECT_EQ(size, c.size);
-        }
-        const RunResult info = run({"pdfinfo", dir_.file("GS_E07.pdf")});
-        EXPECT_EQ(info.status, 0) << info.err;
-        EXPECT_NE(info.out.find("Page size:       " + size), std::string::npos) << info.out;
-        EXPECT_NE(info.out.find("Pages:           1\n"), std::string::npos) << info.out;
-    }
-}
-
 using Rgb = std::array<unsigned char, 3>;
 constexpr Rgb kOrange{255, 153, 0};
 
@@ -684,24 +659,43 @@ int orangeAlong(const Pixels& p, int x, int y, int dx, int dy, int n) {
     return count;
 }
 
-// The picture is the shown box at the resolution asked, its edge pixels orange; in print mode
-// so are the outermost pixels of the %%BoundingBox.
-TEST_F(GhostscriptTest, PreviewFramesTheBoxAtTheResolutionAsked) {
-    if (!findInPath("pngtopnm")) GTEST_SKIP() << "pngtopnm is not in PATH: install netpbm";
+// The renderings show the shown box: the PDF as its one page, the preview as its picture at the
+// resolution asked, the picture's edge pixels orange; in print mode so are the outermost pixels
+// of the %%BoundingBox. A rotated page's frame turns with it, so it is not previewed here.
+TEST_F(GhostscriptTest, RenderingsShowTheOutputsPage) {
+    for (const char* tool : {"pdfinfo", "pngtopnm"})
+        if (!findInPath(tool)) GTEST_SKIP() << tool << " is not in PATH";
     const std::string input = materialise(inputs().front());
     const struct {
         Mode mode;
-        int dpi;
-    } cases[] = {{kPrint, 72}, {kA4, 100}, {kEps, 150}, {kA4, 10}};
+        const char* size;  // pdfinfo's; none: as the output's page or box
+        int dpi;           // the preview's; none: no preview
+    } cases[] = {
+        // clang-format off
+        {kPrint, nullptr, 72}, {kA4, "595 x 841 pts", 100}, {kA3, "799 x 1130 pts", 0},
+        {kEps, nullptr, 150}, {kA4, "595 x 841 pts", 10},
+        // clang-format on
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.mode.name + " at " + std::to_string(c.dpi) + " dpi");
-        const std::string output =
-            convert(input, with(c.mode, "--preview=" + std::to_string(c.dpi)));
+        Mode mode = with(c.mode, "--pdf");
+        if (c.dpi != 0) mode = with(mode, "--preview=" + std::to_string(c.dpi));
+        const std::string output = convert(input, mode);
         ASSERT_FALSE(output.empty());
+        const Box shown = shownBox(output, c.mode);
+        const std::string size = std::to_string(static_cast<int>(shown.urx - shown.llx)) + " x " +
+                                 std::to_string(static_cast<int>(shown.ury - shown.lly)) + " pts";
+        if (c.size) {
+            EXPECT_EQ(size, c.size);
+        }
+        const RunResult info = run({"pdfinfo", dir_.file("GS_E07.pdf")});
+        EXPECT_EQ(info.status, 0) << info.err;
+        EXPECT_NE(info.out.find("Page size:       " + size), std::string::npos) << info.out;
+        EXPECT_NE(info.out.find("Pages:           1\n"), std::string::npos) << info.out;
+        if (c.dpi == 0) continue;
         const std::optional<Pixels> p = readPng(dir_.file("GS_E07.png"));
         ASSERT_TRUE(p) << "not an RGB PNG";
         const double k = c.dpi / 72.0;  // pixels a PS unit
-        const Box shown = shownBox(output, c.mode);
         const int w = p->width, h = p->height;
         EXPECT_EQ(w, std::floor((shown.urx - shown.llx) * k + 0.5));
         EXPECT_EQ(h, std::floor((shown.ury - shown.lly) * k + 0.5));
