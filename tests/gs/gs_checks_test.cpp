@@ -50,29 +50,20 @@ std::string point(int x, int y, const char* op) {
 // right and a filled pad; the extremes lie at 2 % and 99 % of the span.
 std::vector<std::string> drawing(int span) {
     auto at = [span](int permille) { return static_cast<int>(1LL * span * permille / 1000); };
+    auto width = [](int w) { return std::to_string(std::max(1, w)) + " w"; };
     std::vector<std::string> d;
     for (int i = 0; i < 10; ++i) {
-        d.push_back("0." + std::to_string(i) + " g");
-        d.push_back(i % 3 == 0 ? "2 w" : std::to_string(std::max(1, span / 250)) + " w");
         const int x0 = at(20 + 90 * i), y0 = at(20 + 40 * i);
-        d.push_back(point(x0, y0, "m"));
-        d.push_back(point(x0, y0, "l"));
-        d.push_back(point(x0, at(500 + 30 * i), "l"));
-        d.push_back(point(at(100 + 85 * i), at(990), "l"));
-        d.push_back("s");
+        d.insert(d.end(), {"0." + std::to_string(i) + " g", i % 3 == 0 ? "2 w" : width(span / 250),
+                           point(x0, y0, "m"), point(x0, y0, "l"), point(x0, at(500 + 30 * i), "l"),
+                           point(at(100 + 85 * i), at(990), "l"), "s"});
     }
-    d.push_back("0.0 g");
-    d.push_back(std::to_string(std::max(1, span / 80)) + " w");
-    d.push_back(point(at(990), at(400), "m"));
-    d.push_back(point(at(990), at(400), "l"));
-    d.push_back("s");
-    d.push_back(point(at(500), at(500), "m"));
-    d.push_back(point(at(500), at(500), "l"));
-    d.push_back(point(at(560), at(500), "l"));
-    d.push_back(point(at(560), at(540), "l"));
-    d.push_back(point(at(500), at(540), "l"));
-    d.push_back("c");
-    d.push_back("f");
+    const int padX = at(990), padY = at(400);
+    d.insert(d.end(),
+             {"0.0 g", width(span / 80), point(padX, padY, "m"), point(padX, padY, "l"), "s"});
+    d.insert(d.end(), {point(at(500), at(500), "m"), point(at(500), at(500), "l"),
+                       point(at(560), at(500), "l"), point(at(560), at(540), "l"),
+                       point(at(500), at(540), "l"), "c", "f"});
     return d;
 }
 
@@ -127,46 +118,6 @@ Input written(std::string name, const Written& w) { return {std::move(name), {},
 const std::vector<Input>& inputs() {
     static const std::vector<Input> all = [] {
         const std::string eoj = "\x04";
-        Written fractionalOrigin;  // 24.8 and 15.5 are read as 25 and 16
-        fractionalOrigin.scale = "10";
-        fractionalOrigin.origin = "24.8 15.5";
-        fractionalOrigin.span = 600;
-        fractionalOrigin.ending = {"showpage", eoj};
-
-        Written showpageLast;
-        showpageLast.scale = "1";
-        showpageLast.origin = "700 900";
-        showpageLast.span = 8000;
-        showpageLast.ending = {"grestore", "showpage"};
-
-        Written v7;  // offsets 1748 and 3496 Zarn units
-        v7.version7 = true;
-        v7.scale = "2";
-        v7.origin = "1000 2000";
-        v7.span = 3000;
-        v7.ending = {"grestore", "showpage", "%%Trailer", eoj};
-
-        Written v7Clamped;  // the version-7 correction would make the origin negative
-        v7Clamped.version7 = true;
-        v7Clamped.scale = "1";
-        v7Clamped.origin = "200 400";
-        v7Clamped.span = 6000;
-        v7Clamped.ending = {"gsave showpage grestore", eoj};
-
-        Written epsFirstLine;
-        epsFirstLine.first = "%!PS-Adobe-3.0 EPSF-3.0";
-        epsFirstLine.scale = "0.5";
-        epsFirstLine.origin = "3000 2500";
-        epsFirstLine.span = 16000;
-        epsFirstLine.ending = {"showpage", "%%EOF"};
-
-        Written crOnly;
-        crOnly.scale = "0.05";
-        crOnly.origin = "20000 30000";
-        crOnly.span = 120000;
-        crOnly.ending = {"showpage", "%%Trailer", eoj};
-        crOnly.eol = "\r";
-
         // clang-format off
         return std::vector<Input>{
             generated("gen_scale1_28", {"--seed=11", "--scale=1.28", "--size=30000"}),
@@ -177,12 +128,24 @@ const std::vector<Input>& inputs() {
             generated("gen_cr_only_scale0_05", {"--seed=14", "--cr-only", "--scale=0.05",
                                                 "--origin=20000,30000", "--size=30000"}),
             generated("gen_scale10", {"--seed=15", "--scale=10", "--origin=50,80", "--size=30000"}),
-            written("scale10_fractional_origin", fractionalOrigin),
-            written("ends_in_showpage", showpageLast),
-            written("v7_scale2", v7),
-            written("v7_origin_clamped_gsave_showpage", v7Clamped),
-            written("eps_first_line_ends_in_eof", epsFirstLine),
-            written("cr_only_scale0_05", crOnly),
+            // 24.8 and 15.5 are read as 25 and 16.
+            written("scale10_fractional_origin", {.scale = "10", .origin = "24.8 15.5", .span = 600,
+                                                  .ending = {"showpage", eoj}}),
+            written("ends_in_showpage", {.scale = "1", .origin = "700 900", .span = 8000,
+                                         .ending = {"grestore", "showpage"}}),
+            // Offsets 1748 and 3496 Zarn units.
+            written("v7_scale2", {.version7 = true, .scale = "2", .origin = "1000 2000",
+                                  .span = 3000,
+                                  .ending = {"grestore", "showpage", "%%Trailer", eoj}}),
+            // The version-7 correction would make the origin negative.
+            written("v7_origin_clamped_gsave_showpage",
+                    {.version7 = true, .scale = "1", .origin = "200 400", .span = 6000,
+                     .ending = {"gsave showpage grestore", eoj}}),
+            written("eps_first_line_ends_in_eof",
+                    {.first = "%!PS-Adobe-3.0 EPSF-3.0", .scale = "0.5", .origin = "3000 2500",
+                     .span = 16000, .ending = {"showpage", "%%EOF"}}),
+            written("cr_only_scale0_05", {.scale = "0.05", .origin = "20000 30000", .span = 120000,
+                                          .ending = {"showpage", "%%Trailer", eoj}, .eol = "\r"}),
         };
         // clang-format on
     }();
@@ -194,15 +157,13 @@ const std::vector<Input>& inputs() {
 // below and left of it.
 const std::vector<Input>& inkInputs() {
     static const std::vector<Input> all = [] {
-        Written edges;
-        edges.version7 = true;
-        edges.scale = "1";
-        edges.origin = "100 300";
-        edges.span = 6000;
-        edges.ending = {"grestore", "showpage", "\x04"};
-        edges.startsAtEdges = true;
         std::vector<Input> more = inputs();
-        more.push_back(written("v7_track_starts_at_edges", edges));
+        // clang-format off
+        more.push_back(written("v7_track_starts_at_edges",
+                               {.version7 = true, .scale = "1", .origin = "100 300", .span = 6000,
+                                .ending = {"grestore", "showpage", "\x04"},
+                                .startsAtEdges = true}));
+        // clang-format on
         return more;
     }();
     return all;
@@ -562,16 +523,12 @@ INSTANTIATE_TEST_SUITE_P(Print, DscLayout,
 // Ghostscript's verdict ends the log and stderr and decides the exit status; a page warning is
 // said either way.
 TEST_F(GhostscriptTest, VerificationNamesTheSidesAndDecidesTheStatus) {
-    Written wide;  // about 395 mm wide
-    wide.scale = "1";
-    wide.origin = "100 100";
-    wide.span = 20000;
-    wide.ending = {"showpage"};
-    Written far = wide;  // about 40 m wide: beyond what the bbox device measures
-    far.span = 2000000;
+    // About 395 mm wide, and about 40 m: beyond what the bbox device measures.
+    Written wide{.scale = "1", .origin = "100 100", .span = 20000, .ending = {"showpage"}};
     const std::string input = materialise(inputs().front()), large = dir_.file("WIDE.P07");
     writeFile(large, zarnFile(wide));
-    writeFile(dir_.file("FAR.P07"), zarnFile(far));
+    wide.span = 2000000;
+    writeFile(dir_.file("FAR.P07"), zarnFile(wide));
     const std::vector<std::string> noMargins{"--end-margin=0", "--extra-width=0", "--lang=uk"};
     // clang-format off
     const struct { std::vector<std::string> args; int status; std::vector<const char*> says; } cases[] = {
