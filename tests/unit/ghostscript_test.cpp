@@ -38,7 +38,6 @@ struct Hostile {
     std::string detail;              // a part of it
     bool eps = false;
     ChildLimits limits = smallLimits();
-    const char* leftBehind = nullptr;  // a file that must not exist afterwards
 };
 
 // Runs Ghostscript in a folder of its own: its scratch lands in `tmp_`, and `home_` stands for
@@ -51,11 +50,9 @@ protected:
         std::filesystem::create_directory(tmp_);
         std::filesystem::create_directory(home_);
         saved_ = std::getenv("TMPDIR") ? std::getenv("TMPDIR") : "";
-        savedPath_ = std::getenv("PATH");
         ::setenv("TMPDIR", tmp_.c_str(), 1);
     }
     void TearDown() override {
-        ::setenv("PATH", savedPath_.c_str(), 1);
         if (saved_.empty())
             ::unsetenv("TMPDIR");
         else
@@ -88,13 +85,11 @@ protected:
     bool scratchLeft() const { return !std::filesystem::is_empty(tmp_); }
 
     ScratchDir dir_;
-    std::string tmp_, home_, saved_, savedPath_;
+    std::string tmp_, home_, saved_;
 };
 
-bool haveGhostscript() { return testing::findInPath("gs").has_value(); }
-
 TEST_F(GhostscriptRunner, HostileFilesEndInTheirOwnSentenceAndLeaveNothing) {
-    if (!haveGhostscript()) GTEST_SKIP() << "Ghostscript (gs) is not in PATH";
+    if (!testing::findInPath("gs")) GTEST_SKIP() << "Ghostscript (gs) is not in PATH";
     const std::string pwned = home_ + "/pwned";
     ChildLimits oneSecond = smallLimits(), oneCpuSecond = smallLimits(), tight = smallLimits();
     oneSecond.wall = 1s;
@@ -150,9 +145,9 @@ TEST_F(GhostscriptRunner, HostileFilesEndInTheirOwnSentenceAndLeaveNothing) {
          "{ dup 65535 string writestring } loop\n", Status::Failed, {},
          "Ghostscript (gs) wrote more than the 32 MiB it may write", false, tight},
         {"a pipe to a shell", "%!PS\n(%pipe%touch " + pwned + ") (w) file\n", Status::Failed, {},
-         "Error: /invalidfileaccess in --file--", false, smallLimits(), "pwned"},
+         "Error: /invalidfileaccess in --file--"},
         {"a file written beside the job", "%!PS\n(" + pwned + ") (w) file (x) writestring\n",
-         Status::Failed, {}, "Error: /invalidfileaccess in --file--", false, smallLimits(), "pwned"},
+         Status::Failed, {}, "Error: /invalidfileaccess in --file--"},
         {"a file of the system read", "%!PS\n(/etc/passwd) (r) file\n", Status::Failed, {},
          "Error: /invalidfileaccess in --file--"},
     };
@@ -165,9 +160,7 @@ TEST_F(GhostscriptRunner, HostileFilesEndInTheirOwnSentenceAndLeaveNothing) {
         EXPECT_EQ(r.status, row.status) << r.detail;
         EXPECT_NE(r.detail.find(row.detail), std::string::npos) << r.detail;
         EXPECT_FALSE(scratchLeft()) << "scratch left in " << tmp_;
-        if (row.leftBehind) {
-            EXPECT_FALSE(testing::fileExists(home_ + "/" + row.leftBehind));
-        }
+        EXPECT_FALSE(testing::fileExists(pwned));
         if (r.status != Status::Done) continue;
         const std::optional<InkExtent> m = inkOf(r.report);
         ASSERT_EQ(m.has_value(), row.marks.has_value());
