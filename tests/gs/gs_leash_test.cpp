@@ -183,24 +183,19 @@ protected:
 // ---------------------------------------------------------------------------------------------
 // Signals while Ghostscript runs
 
-struct Use {
-    const char* name;
-    const char* option;
-};
-
-const Use kUses[] = {{"verify", "--verify"}, {"pdf", "--pdf"}, {"preview", "--preview"}};
+// Each option that runs Ghostscript.
+const std::string kUses[] = {"--verify", "--pdf", "--preview"};
 const int kSignals[] = {SIGTERM, SIGINT, SIGHUP, SIGKILL};
 
-void PrintTo(const Use& use, std::ostream* os) { *os << use.name; }
-
-class StopWhileGhostscriptRuns : public Leash,
-                                 public ::testing::WithParamInterface<std::tuple<Use, int>> {};
+class StopWhileGhostscriptRuns
+    : public Leash,
+      public ::testing::WithParamInterface<std::tuple<std::string, int>> {};
 
 // The job never ends, so the signal always finds Ghostscript running.
 TEST_P(StopWhileGhostscriptRuns, EndsBothAndLeavesNoRendering) {
     const auto& [use, sig] = GetParam();
     writeFile(job_ + "/LOOP.P01", board("{ } loop"));
-    const pid_t converter = start({use.option, "LOOP.P01"}, job_);
+    const pid_t converter = start({use, "LOOP.P01"}, job_);
     ASSERT_GT(converter, 0);
     const pid_t gs = ghostscriptOf(converter);
     ASSERT_GT(gs, 0) << "Ghostscript did not start\n" << said();
@@ -246,7 +241,7 @@ INSTANTIATE_TEST_SUITE_P(UsesAndSignals, StopWhileGhostscriptRuns,
                          ::testing::Combine(::testing::ValuesIn(kUses),
                                             ::testing::ValuesIn(kSignals)),
                          [](const auto& info) {
-                             return std::string(std::get<Use>(info.param).name) + "_" +
+                             return std::get<0>(info.param).substr(2) + "_" +
                                     sigabbrev_np(std::get<int>(info.param));
                          });
 
@@ -254,9 +249,9 @@ INSTANTIATE_TEST_SUITE_P(UsesAndSignals, StopWhileGhostscriptRuns,
 // until Ghostscript has died, the converter must still take the run as stopped, not failed.
 TEST_F(Leash, AStopFindingGhostscriptDeadIsStillAStop) {
     writeFile(job_ + "/LOOP.P01", board("{ } loop"));
-    for (const Use& use : kUses) {
-        SCOPED_TRACE(use.name);
-        const pid_t converter = start({use.option, "LOOP.P01"}, job_);
+    for (const std::string& use : kUses) {
+        SCOPED_TRACE(use);
+        const pid_t converter = start({use, "LOOP.P01"}, job_);
         const pid_t gs = ghostscriptOf(converter);
         ASSERT_GT(gs, 0) << "Ghostscript did not start\n" << said();
         int status = 0;
