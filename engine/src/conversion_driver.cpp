@@ -13,7 +13,6 @@
 
 #include "analysis_pass.h"
 #include "conversion_state.h"
-#include "zarn/descriptor.h"
 #include "ghostscript.h"
 #include "output_names.h"
 #include "page_check.h"
@@ -23,6 +22,7 @@
 #include "running_children.h"
 #include "zarn/conversion.h"
 #include "zarn/conversion_error.h"
+#include "zarn/descriptor.h"
 #include "zarn/numbers.h"
 #include "zarn/path_helpers.h"
 #include "zarn/texts.h"

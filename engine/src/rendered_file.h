@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "zarn/descriptor.h"
 #include "file_at.h"
 #include "output_file.h"
+#include "zarn/descriptor.h"
 
 namespace zarn {
 

@@ -7,9 +7,9 @@
 #include <cstring>
 #include <functional>
 
-#include "zarn/descriptor.h"
 #include "rendered_file.h"
 #include "zarn/conversion_error.h"
+#include "zarn/descriptor.h"
 #include "zarn/numbers.h"
 
 namespace zarn {
